@@ -1,0 +1,30 @@
+// The program's entry: the game's settings, start-up, the game's main
+// routine, the optional loop callback, and the orderly end.
+#include <cstdio>
+
+#include "runtime/core/runtime.h"
+#include "runtime/platform/platform.h"
+
+// A game without callbacks need not define a table.
+__attribute__((weak)) extern const CallbackEntry mxt_callbacks[] = {{nullptr, nullptr}};
+
+int main(int argc, char** argv) {
+  using namespace mxt;
+  platform::set_arguments(argc, argv);
+  callback_table = mxt_callbacks;
+  command_line_text = RtString(platform::command_line().c_str());
+  project_settings();
+  runtime_startup(kShowDefault, mxt_settings.title);
+  if (!runtime_started()) {
+    // Without a window the game cannot run; say why and end in order.
+    std::fprintf(stderr, "moxtril: the window could not be created: %s\n", platform::last_error());
+    write_log_format("window could not be created: %s\n", platform::last_error());
+    runtime_shutdown(false);
+    return 1;
+  }
+  errors = ErrorRegisters{};
+  const int result = mxt_main();
+  if (find_callback("MXT_ON_LOOP")) mxt_set_loop_callback("MXT_ON_LOOP");
+  mxt_end();
+  return result;
+}

@@ -1,0 +1,6 @@
+// Moxtril: the whole command set for games, in one header.
+#pragma once
+
+#include "runtime/core/core.h"
+#include "runtime/gfx2d/renderer.h"
+#include "runtime/types/rtstring.h"

@@ -1,0 +1,204 @@
+// The platform layer: the only part of the runtime that knows the operating
+// system. Everything above it sees raw facts (events, clock readings, paths,
+// file results) and writes its own policy on top.
+//
+// Texts handed to this layer are the runtime's bytes in the Windows-1252 code
+// page; the implementation converts to and from UTF-8 where a text crosses
+// into the system (window titles, file names, typed text, message boxes).
+//
+// One implementation lives beside this header: sdl2/ (window, GL, events,
+// clocks) and posix/ (files, folders, processes, debugger). Entries marked
+// "optional" may do nothing on a platform that lacks the service.
+//
+// [SECTION] Start-up and shutdown of the platform services
+// [SECTION] Clocks
+// [SECTION] Windows and OpenGL contexts
+// [SECTION] Events
+// [SECTION] Program, folders and the command line
+// [SECTION] Files
+// [SECTION] Processes
+// [SECTION] Debugger and message boxes
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace mxt::platform {
+
+// ---------------------------------------------------------------------------
+// [SECTION] Start-up and shutdown of the platform services
+
+bool video_init();                 // brings the windowing system up; false when there is none
+void video_quit();                 // after the last window has gone
+const char* last_error();          // the platform's text for the last failure
+const char* video_driver();        // "x11", "wayland", "offscreen", "dummy", ...
+
+// True when nobody can answer a dialog: offscreen or dummy video driver, no
+// terminal on stdin, or a CI environment. Blocking a run like that is a fault.
+bool automated_run();
+
+// ---------------------------------------------------------------------------
+// [SECTION] Clocks
+
+uint64_t perf_counter();           // high-resolution counter
+uint64_t perf_frequency();         // counts per second; 0 when there is no such counter
+uint64_t ticks_ms();               // coarse milliseconds since the platform started
+void sleep_ms(int ms);             // at least that long; 0 yields
+void sleep_us(int us);             // a short nap, for the last moments of frame pacing
+double process_cpu_seconds();      // CPU time used by this process so far
+
+// ---------------------------------------------------------------------------
+// [SECTION] Windows and OpenGL contexts
+
+struct Window;                     // opaque
+using GlContext = void*;
+
+struct WindowSpec {
+  const char* title = "";          // code page 1252
+  int width = 0;                   // client size; 0 takes a default
+  int height = 0;
+  int colour_bits = 24;            // 16 or 24
+  int samples = 0;                 // multisample count; 0 = none
+  bool resizable = false;
+};
+
+// Creates a hidden window that can take an OpenGL context with the pixel
+// format of the spec (RGB, alpha 8, depth 24, stencil 8, double buffered).
+Window* create_window(const WindowSpec& spec);
+void destroy_window(Window* w);
+GlContext create_gl_context(Window* w);
+bool make_current(Window* w, GlContext ctx);
+void delete_gl_context(GlContext ctx);
+void swap_window(Window* w);
+bool set_swap_interval(int interval);      // optional: false when unsupported
+void* gl_proc_address(const char* name);   // null when missing
+int gl_samples(Window* w);                 // multisample count actually obtained
+
+void set_window_title(Window* w, const char* title);   // code page 1252
+void set_window_size(Window* w, int width, int height); // client size
+void window_size(Window* w, int* width, int* height);   // client size
+void drawable_size(Window* w, int* width, int* height); // GL pixels
+void set_window_position(Window* w, int x, int y);      // outer top-left
+void window_position(Window* w, int* x, int* y);
+void show_window(Window* w);
+void hide_window(Window* w);
+void raise_window(Window* w);
+bool window_shown(Window* w);
+bool window_has_focus(Window* w);
+
+struct Rect { int x = 0, y = 0, w = 0, h = 0; };
+struct Borders { int top = 0, left = 0, bottom = 0, right = 0; };
+Rect display_usable_bounds(Window* w);     // work area of the display the window is on
+void desktop_size(int* width, int* height);
+int desktop_bits_per_pixel();
+Borders window_borders(Window* w);          // 0 where the window system does not say
+
+// Switches the display to width × height and makes the window cover it;
+// false when no display mode of that size exists (the window is untouched).
+bool enter_fullscreen(Window* w, int width, int height, int bits);
+void leave_fullscreen(Window* w);
+
+void set_screensaver_allowed(bool allowed);
+
+// Mouse pointer of the window system.
+void set_cursor_visible(bool visible);
+void set_relative_mouse(bool on);           // exclusive: hidden, unbounded motion
+void set_window_grab(Window* w, bool on);
+void warp_mouse(Window* w, int x, int y);
+void global_mouse_position(int* x, int* y);
+
+// ---------------------------------------------------------------------------
+// [SECTION] Events
+
+enum class EventType : uint8_t {
+  none,
+  quit,            // the system asks the program to end
+  close,           // the window's close button
+  focus_gained,
+  focus_lost,
+  shown,
+  hidden,
+  resized,         // x, y = new client size
+  exposed,
+  key_down,        // key = USB HID usage (the platform's scancode), repeat flag
+  key_up,
+  text,            // text = typed characters in code page 1252
+  mouse_move,      // x, y in window pixels; dx, dy relative motion
+  mouse_down,      // button 1 left, 2 right, 3 middle, 4/5 extra
+  mouse_up,
+  mouse_wheel,     // dx, dy in notches
+  finger_down,     // finger id, fx, fy in 0..1 of the window
+  finger_up,
+  finger_move,
+  other,
+};
+
+struct Event {
+  EventType type = EventType::none;
+  uint32_t timestamp = 0;
+  int32_t key = 0;
+  bool repeat = false;
+  int32_t x = 0, y = 0;
+  int32_t dx = 0, dy = 0;
+  int32_t button = 0;
+  int64_t finger = 0;
+  float fx = 0, fy = 0, pressure = 0;
+  bool from_touch = false;        // a mouse event the system made from a touch
+  char text[32] = {};             // zero-terminated
+};
+
+bool poll_event(Event& e);        // takes the next event; false when none is pending
+bool peek_event(Event& e);        // looks at the next event without taking it
+bool wait_event(int timeout_ms);  // blocks until one is pending (-1: no timeout)
+bool push_event(const Event& e);  // queues an event as if the system had sent it
+void flush_events();              // drops every pending event
+
+// ---------------------------------------------------------------------------
+// [SECTION] Program, folders and the command line
+
+void set_arguments(int argc, char** argv);  // from main(), before anything else
+std::string command_line();       // program path and arguments, quoted as Windows quotes them
+std::string program_path();       // full path of the running program file
+std::string temp_folder();        // ends with "/"
+std::string current_dir();        // no trailing "/" unless it is the root
+bool set_current_dir(const std::string& path);
+std::string absolute_path(const std::string& path);  // links resolved; empty when missing
+
+// ---------------------------------------------------------------------------
+// [SECTION] Files
+//
+// Paths here use "/" and name the file as it exists; letter-case and
+// separator policy sit above this layer.
+
+enum class PathKind { missing, file, directory, other };
+PathKind path_kind(const std::string& path);
+bool remove_file(const std::string& path);
+bool remove_directory(const std::string& path);       // empty directories only
+bool make_directory(const std::string& path);
+bool rename_path(const std::string& from, const std::string& to);
+bool append_to_file(const std::string& path, const void* data, size_t size);
+
+// ---------------------------------------------------------------------------
+// [SECTION] Processes
+
+// Starts a command line (split as a shell would, without running a shell).
+// With wait, blocks and stores the exit code. False when it could not start.
+bool run_process(const std::string& command_line, bool wait, int* exit_code);
+
+// The Windows rules for carrying arguments in one command line.
+std::string quote_argument(const std::string& arg);
+std::vector<std::string> split_command_line(const std::string& line);
+
+// ---------------------------------------------------------------------------
+// [SECTION] Debugger and message boxes
+
+bool debugger_present();
+void debugger_output(const char* text);     // to the attached debugger (stderr)
+void debugger_break();                      // optional
+
+enum class BoxIcon { info, warning, error };
+void message_box(const char* caption, const char* text, BoxIcon icon); // never blocks an automated run
+
+}  // namespace mxt::platform
