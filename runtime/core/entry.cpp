@@ -3,10 +3,13 @@
 #include <cstdio>
 
 #include "runtime/core/runtime.h"
+#include "runtime/core/sanitizer.h"
 #include "runtime/platform/platform.h"
 
 // A game without callbacks need not define a table.
 __attribute__((weak)) extern const CallbackEntry mxt_callbacks[] = {{nullptr, nullptr}};
+
+MXT_SANITIZER_DEFAULTS
 
 int main(int argc, char** argv) {
   using namespace mxt;

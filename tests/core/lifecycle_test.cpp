@@ -33,7 +33,7 @@ TEST(Lifecycle, ReportedErrorsPrintHexAndTheProgramEndsWithExit) {
   TempDir tmp;
   const ProgramRun run = run_scenario("errors", tmp);
   ASSERT_FALSE(run.result.timed_out);
-  EXPECT_EQ(run.result.exit_code, 0);
+  EXPECT_EQ(run.result.exit_code, 0) << run.result.err;
   // error 0 prints nothing and leaves the last code at 26
   const std::vector<std::string> expected = {"error: 9", "error: 1a", "last 26", "main returns",
                                              "quit callback", "exit"};
@@ -43,7 +43,7 @@ TEST(Lifecycle, ReportedErrorsPrintHexAndTheProgramEndsWithExit) {
 TEST(Lifecycle, FailedAssertionReportsTwentyOneAndEndsWithCodeZero) {
   TempDir tmp;
   const ProgramRun run = run_scenario("assert", tmp);
-  EXPECT_EQ(run.result.exit_code, 0);
+  EXPECT_EQ(run.result.exit_code, 0) << run.result.err;
   const std::vector<std::string> expected = {"after assert 5", "error: 15", "quit callback", "exit"};
   EXPECT_EQ(run.out, expected) << run.result.out;
 }
@@ -51,7 +51,7 @@ TEST(Lifecycle, FailedAssertionReportsTwentyOneAndEndsWithCodeZero) {
 TEST(Lifecycle, EndCalledInsideTheQuitCallbackReturnsAndShutdownCompletes) {
   TempDir tmp;
   const ProgramRun run = run_scenario("end_in_quit", tmp);
-  EXPECT_EQ(run.result.exit_code, 0);
+  EXPECT_EQ(run.result.exit_code, 0) << run.result.err;
   const std::vector<std::string> expected = {"main returns", "quit callback", "mxt_end returned", "exit"};
   EXPECT_EQ(run.out, expected) << run.result.out;
   ASSERT_FALSE(run.log.empty());
@@ -61,7 +61,7 @@ TEST(Lifecycle, EndCalledInsideTheQuitCallbackReturnsAndShutdownCompletes) {
 TEST(Lifecycle, SecondShutdownFindsNothingToRelease) {
   TempDir tmp;
   const ProgramRun run = run_scenario("shutdown_twice", tmp);
-  EXPECT_EQ(run.result.exit_code, 0);
+  EXPECT_EQ(run.result.exit_code, 0) << run.result.err;
   EXPECT_EQ(run.result.signal, 0);
   const std::vector<std::string> expected = {"quit callback", "first shutdown done", "second shutdown done",
                                              "main returns", "exit"};
@@ -75,7 +75,7 @@ TEST(Lifecycle, DebugLogHoldsTheStartUpLinesInOrder) {
   TempDir tmp;
   write_file(tmp.file("ErrorLog.txt"), "a line from an earlier run\n");
   const ProgramRun run = run_scenario("errors", tmp);
-  ASSERT_EQ(run.result.exit_code, 0);
+  ASSERT_EQ(run.result.exit_code, 0) << run.result.err;
   ASSERT_FALSE(run.log.empty());
   EXPECT_EQ(run.log.front(), "Start new log...");  // the earlier run's log is gone
   const std::vector<std::string> order = {
@@ -94,7 +94,7 @@ TEST(Lifecycle, DebugLogPathThatIsADirectoryIsRemoved) {
   TempDir tmp;
   std::filesystem::create_directory(tmp.file("ErrorLog.txt"));
   const ProgramRun run = run_scenario("errors", tmp);
-  EXPECT_EQ(run.result.exit_code, 0);
+  EXPECT_EQ(run.result.exit_code, 0) << run.result.err;
   EXPECT_TRUE(std::filesystem::is_regular_file(tmp.file("ErrorLog.txt")));
   ASSERT_FALSE(run.log.empty());
   EXPECT_EQ(run.log.front(), "Start new log...");
@@ -103,7 +103,7 @@ TEST(Lifecycle, DebugLogPathThatIsADirectoryIsRemoved) {
 TEST(Lifecycle, ProgramFolderBecomesCurrentAndCommandLineIsKeptWhole) {
   TempDir tmp;
   const ProgramRun run = run_scenario("where", tmp, tmp.path());
-  ASSERT_EQ(run.result.exit_code, 0);
+  ASSERT_EQ(run.result.exit_code, 0) << run.result.err;
   const std::string folder = std::filesystem::path(test_program("prog_lifecycle")).parent_path().string();
   EXPECT_NE(std::find(run.out.begin(), run.out.end(), "cwd=" + folder), run.out.end()) << run.result.out;
   const std::string cmd = "cmd=" + test_program("prog_lifecycle") + " \"first arg\" plain \"q\\\"uote\"";
@@ -114,7 +114,7 @@ TEST(Lifecycle, ProgramFolderBecomesCurrentAndCommandLineIsKeptWhole) {
 TEST(Lifecycle, DebugModeLogsTheEndReport) {
   TempDir tmp;
   const ProgramRun run = run_scenario("debug_end", tmp);
-  ASSERT_EQ(run.result.exit_code, 0);
+  ASSERT_EQ(run.result.exit_code, 0) << run.result.err;
   auto it = std::find(run.log.begin(), run.log.end(), "-End On Line");
   ASSERT_NE(it, run.log.end()) << read_file(tmp.file("ErrorLog.txt"));
   ASSERT_GE(run.log.end() - it, 5);
@@ -125,7 +125,7 @@ TEST(Lifecycle, DebugModeLogsTheEndReport) {
 TEST(Lifecycle, LoopCallbackRunsAfterMainUntilItClearsItself) {
   TempDir tmp;
   const ProgramRun run = run_scenario("frames", tmp);
-  ASSERT_EQ(run.result.exit_code, 0);
+  ASSERT_EQ(run.result.exit_code, 0) << run.result.err;
   const std::vector<std::string> expected = {"frames done", "main returns", "loop 1", "loop 2", "loop 3",
                                              "quit callback", "exit"};
   EXPECT_EQ(run.out, expected) << run.result.out;

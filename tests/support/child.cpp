@@ -14,7 +14,22 @@
 #include <fstream>
 #include <sstream>
 
+#include "runtime/core/sanitizer.h"
+
 extern char** environ;
+
+MXT_SANITIZER_DEFAULTS
+
+namespace {
+// Tests run headless unless the caller chose otherwise: a real OpenGL context
+// on Mesa's offscreen driver and SDL's dummy audio, for this process and
+// every program it starts.
+const bool g_headless = [] {
+  setenv("SDL_VIDEODRIVER", "offscreen", 0);
+  setenv("SDL_AUDIODRIVER", "dummy", 0);
+  return true;
+}();
+}  // namespace
 
 namespace mxt_test {
 
