@@ -130,3 +130,39 @@ TEST(Lifecycle, LoopCallbackRunsAfterMainUntilItClearsItself) {
                                              "quit callback", "exit"};
   EXPECT_EQ(run.out, expected) << run.result.out;
 }
+
+TEST(Lifecycle, DebuggerTextsReachOnlyAnAttachedDebugger) {
+  for (const bool traced : {true, false}) {
+    TempDir tmp;
+    ChildOptions options;
+    options.env = {{"MXT_TEST_SCENARIO", "debugger"}, {"TMPDIR", tmp.path()}};
+    options.traced = traced;
+    const ChildResult r = run_child(test_program("prog_lifecycle"), {}, options);
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    const std::vector<std::string> out = split_lines(r.out);
+    const std::vector<std::string> expected = {"call 0", "quiet 0", "error: 15", "quit callback", "exit"};
+    EXPECT_EQ(out, expected) << r.out;
+    if (traced) {
+      EXPECT_EQ(r.err, "TXhello debugger\nTXCALLBYNAME \"NO_SUCH_FUNCTION\" *** failed ***\nBP1a"
+                       "TXAssertion: Value = 0\n");
+      // The breakpoint asks the next frame to bring the window forward; the
+      // program ended first, so nothing was printed for it.
+    } else {
+      EXPECT_EQ(r.err, "") << "without a debugger nothing is sent";
+    }
+  }
+}
+
+TEST(Lifecycle, NoWindowMeansAClearMessageAndAnOrderlyEndBeforeTheGameRuns) {
+  TempDir tmp;
+  ChildOptions options;
+  // SDL's dummy video driver offers no OpenGL, so no window can be made.
+  options.env = {{"MXT_TEST_SCENARIO", "errors"}, {"TMPDIR", tmp.path()}, {"SDL_VIDEODRIVER", "dummy"}};
+  const ChildResult r = run_child(test_program("prog_lifecycle"), {}, options);
+  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_NE(r.err.find("the window could not be created"), std::string::npos) << r.err;
+  EXPECT_EQ(r.out, "") << "the game's main routine and its quit callback never ran";
+  const std::vector<std::string> log = split_lines(read_file(tmp.file("ErrorLog.txt")));
+  ASSERT_FALSE(log.empty());
+  EXPECT_EQ(log.back(), "mxt is shutdown");
+}

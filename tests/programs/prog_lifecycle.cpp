@@ -78,6 +78,13 @@ int mxt_main() {
     mxt_set_line(2, 40);
     mxt_report_error(3);
     mxt_set_line(2, 44);
+  } else if (s == "debugger") {
+    mxt_debug_out("hello debugger\n");
+    std::printf("call %d\n", mxt_call_by_name("NO_SUCH_FUNCTION"));
+    std::printf("quiet %d\n", mxt_call_by_name("MXT_WIN32_MSG"));
+    std::fflush(stdout);
+    mxt_breakpoint(26);
+    mxt_assert(0);
   } else if (s == "frames") {
     for (int i = 0; i < 3; ++i) mxt_show_screen();
     say("frames done\n");

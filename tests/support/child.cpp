@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/ptrace.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -68,6 +69,7 @@ ChildResult run_child(const std::string& program, const std::vector<std::string>
     const int devnull = open("/dev/null", O_RDONLY);
     if (devnull >= 0) dup2(devnull, 0);
     if (!options.cwd.empty() && chdir(options.cwd.c_str()) != 0) _exit(126);
+    if (options.traced) ptrace(PTRACE_TRACEME, 0, nullptr, nullptr);
     execve(program.c_str(), argv.data(), envp.data());
     _exit(127);
   }
@@ -83,14 +85,31 @@ ChildResult run_child(const std::string& program, const std::vector<std::string>
   pollfd fds[2] = {{out_pipe[0], POLLIN, 0}, {err_pipe[0], POLLIN, 0}};
   int open_fds = 2;
   char buf[65536];
+  int status = 0;
+  bool reaped = false;
+  // A traced child stops at every signal; let it go on (the exec stop and our
+  // own traps without a signal, anything else with its signal).
+  auto serve_tracer = [&] {
+    while (options.traced && !reaped) {
+      const pid_t r = waitpid(pid, &status, WNOHANG);
+      if (r != pid) return;
+      if (WIFSTOPPED(status)) {
+        const int sig = WSTOPSIG(status);
+        ptrace(PTRACE_CONT, pid, nullptr, reinterpret_cast<void*>(static_cast<intptr_t>(sig == SIGTRAP ? 0 : sig)));
+      } else {
+        reaped = true;
+      }
+    }
+  };
   while (open_fds > 0) {
+    serve_tracer();
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
     if (left <= 0) {
       result.timed_out = true;
       kill(pid, SIGKILL);
       break;
     }
-    if (poll(fds, 2, static_cast<int>(left)) < 0) break;
+    if (poll(fds, 2, options.traced ? 10 : static_cast<int>(left)) < 0) break;
     for (int i = 0; i < 2; ++i) {
       if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
       const ssize_t n = read(fds[i].fd, buf, sizeof buf);
@@ -105,8 +124,11 @@ ChildResult run_child(const std::string& program, const std::vector<std::string>
   }
   for (auto& f : fds)
     if (f.fd >= 0) close(f.fd);
-  int status = 0;
-  waitpid(pid, &status, 0);
+  while (options.traced && !reaped) {
+    serve_tracer();
+    if (!reaped) usleep(1000);
+  }
+  if (!reaped) waitpid(pid, &status, 0);
   if (WIFEXITED(status)) result.exit_code = WEXITSTATUS(status);
   if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
   return result;

@@ -20,6 +20,7 @@ struct ChildOptions {
   std::vector<std::pair<std::string, std::string>> env;  // added to (or replacing in) the environment
   std::string cwd;                                      // working folder; empty = this one
   int timeout_ms = 60000;
+  bool traced = false;    // run under a minimal tracer, as if a debugger were attached
 };
 
 ChildResult run_child(const std::string& program, const std::vector<std::string>& args,
