@@ -76,6 +76,13 @@ double next_frame_after(double next_frame_time, double now, double period) {
   return next;
 }
 
+PaceStep pace_step(double next_frame_time, double now) {
+  const double remaining = next_frame_time - now;
+  if (remaining > 7) return {PaceStep::sleep, static_cast<int>(remaining - 3)};
+  if (remaining > 1) return {PaceStep::nap, 0};
+  return {PaceStep::due, 0};
+}
+
 double frame_period_for(double fps) {
   if (!(fps >= 1.0)) return 2.0;  // NaN, zero and negative rates included
   const double n = fps >= 2147483647.0 ? 2147483647.0 : std::trunc(fps);

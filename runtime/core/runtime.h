@@ -120,6 +120,13 @@ void lookup_message_hook();
 // Pure pacing arithmetic: the next frame time after a frame became due at
 // `now`, for a frame period (ms). Tests drive it with made-up clocks.
 double next_frame_after(double next_frame_time, double now, double period);
+// What the pacing loop does next: sleep (more than 7 ms left: for that much
+// minus 3), nap (1 to 7 ms left: pump messages and look again) or go on.
+struct PaceStep {
+  enum Kind { sleep, nap, due } kind;
+  int sleep_ms;
+};
+PaceStep pace_step(double next_frame_time, double now);
 double frame_period_for(double fps);  // 1000 / trunc(fps), or 2.0 when that is <= 0
 
 }  // namespace mxt

@@ -351,14 +351,12 @@ bool VuduRODoverore::present(void (*message_callback)()) {
   for (;;) {
     pump_messages(this, message_callback, false);
     now = accurate_ms();
-    const double remaining = next_frame_time - now;
-    if (remaining > 7) {
-      platform::sleep_ms(static_cast<int>(remaining - 3));
-    } else if (remaining > 1) {
-      platform::sleep_us(250);
-    } else {
-      break;
-    }
+    const PaceStep step = pace_step(next_frame_time, now);
+    if (step.kind == PaceStep::due) break;
+    if (step.kind == PaceStep::sleep)
+      platform::sleep_ms(step.sleep_ms);
+    else
+      platform::sleep_us(250);  // short naps: this platform's sleeps are precise
   }
   if (frame_period > 0) next_frame_time = next_frame_after(next_frame_time, now, frame_period);
   return true;

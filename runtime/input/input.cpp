@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "runtime/core/runtime.h"
+#include "runtime/input/keymap.h"
 #include "runtime/platform/platform.h"
 
 namespace mxt {
@@ -60,7 +61,7 @@ void InputState::sample_all_mice(bool commit) {
   current_mouse = keep;
 }
 
-bool InputState::any_button() { return false; }
+bool InputState::any_button() { return buttons != 0; }
 
 void InputState::take_event(const platform::Event& e) {
   using platform::EventType;
@@ -68,6 +69,20 @@ void InputState::take_event(const platform::Event& e) {
     case EventType::text:
       for (const char* p = e.text; *p; ++p) push_typed_char(static_cast<unsigned char>(*p));
       break;
+    case EventType::key_down:
+    case EventType::key_up:
+      if (const int dik = dik_from_hid(e.key)) live_keys[dik] = e.type == EventType::key_down ? 0x80 : 0;
+      break;
+    case EventType::mouse_move:
+      mice[0].x = e.x;
+      mice[0].y = e.y;
+      break;
+    case EventType::mouse_down:
+    case EventType::mouse_up: {
+      const int bit = e.button == 1 ? 1 : e.button == 2 ? 2 : e.button == 3 ? 4 : 0;
+      buttons = e.type == EventType::mouse_down ? (buttons | bit) : (buttons & ~bit);
+      break;
+    }
     default:
       break;
   }

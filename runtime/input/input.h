@@ -37,6 +37,7 @@ struct InputState {
   uint8_t live_keys[256] = {};             // kept current by key events
   platform::Window* window = nullptr;
   bool pointer_visible = true;
+  int32_t buttons = 0;                     // 1 left, 2 right, 4 middle
 
   void refresh_keys();
   void push_typed_char(int c);

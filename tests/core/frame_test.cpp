@@ -1,0 +1,98 @@
+// The frame loop seen from outside: a real program driven by injected events.
+#include <gtest/gtest.h>
+
+#include "support/child.h"
+
+using namespace mxt_test;
+
+namespace {
+
+std::vector<std::string> run_frame(const std::string& scenario,
+                                   std::vector<std::pair<std::string, std::string>> env = {}) {
+  TempDir tmp;
+  ChildOptions options;
+  options.env = std::move(env);
+  options.env.emplace_back("MXT_TEST_SCENARIO", scenario);
+  options.env.emplace_back("TMPDIR", tmp.path());
+  const ChildResult r = run_child(test_program("prog_frame"), {}, options);
+  EXPECT_EQ(r.exit_code, 0) << scenario << "\n" << r.err;
+  EXPECT_FALSE(r.timed_out) << scenario;
+  return split_lines(r.out);
+}
+
+}  // namespace
+
+TEST(FrameLoop, EscapeEndsTheProgramOnTheFrameAfterItIsPressed) {
+  const std::vector<std::string> expected = {"frame 1", "frame 2", "exit"};
+  EXPECT_EQ(run_frame("escape"), expected);
+}
+
+TEST(FrameLoop, WithTheEscapeSwitchOffOnlyAltF4Ends) {
+  const std::vector<std::string> expected = {"survived escape", "exit"};
+  EXPECT_EQ(run_frame("escape_off"), expected);
+}
+
+TEST(FrameLoop, AltAndF4MustBeDownTogether) {
+  const std::vector<std::string> expected = {"survived alt then f4", "main returns", "exit"};
+  EXPECT_EQ(run_frame("alt_only"), expected);
+}
+
+TEST(FrameLoop, WaitPumpEndsOnKeyMoveOrButtonAndGivesUpAfterItsPasses) {
+  const std::vector<std::string> out = run_frame("waits");
+  ASSERT_GE(out.size(), 5u);
+  EXPECT_EQ(out[0], "key wait_mode=0");
+  EXPECT_EQ(out[1], "move wait_mode=0");
+  EXPECT_EQ(out[2], "button wait_mode=0");
+  // 100 passes of a bounded wait and a 10 ms sleep, wait mode left as it was
+  int ms = 0;
+  ASSERT_EQ(std::sscanf(out[3].c_str(), "none wait_mode=31 ms=%d", &ms), 1) << out[3];
+  EXPECT_GE(ms, 1000);
+  EXPECT_LT(ms, 6000);
+  EXPECT_EQ(out[4], "no wait ms=0") << "below wait mode 30 the idle pump only pumps";
+}
+
+TEST(FrameLoop, HookSeesEachMessageOnceAndTypedTextReachesTheQueueAsCodePageBytes) {
+  const std::vector<std::string> expected = {"hook calls 3", "typed 61", "typed e9", "main returns", "exit"};
+  EXPECT_EQ(run_frame("hook_and_text"), expected);
+}
+
+TEST(FrameLoop, FrameTimeIsThePeriodAndNeverBelowOne) {
+  const std::vector<std::string> expected = {"frame time ok 1", "same reading 1", "unlimited fast 1",
+                                             "main returns", "exit"};
+  EXPECT_EQ(run_frame("frame_time"), expected);
+}
+
+TEST(FrameLoop, FocusLossPausesOnceWithTheTitleSuffixAndFocusResumes) {
+  const std::vector<std::string> expected = {"pause callback", "resume callback", "title while paused: Frame <pause>",
+                                             "title now: Frame", "paused 0", "main returns", "exit"};
+  EXPECT_EQ(run_frame("focus"), expected);
+}
+
+TEST(FrameLoop, DebugModeNeverPausesNorChangesTheTitle) {
+  const std::vector<std::string> expected = {"title while paused: ", "title now: Frame", "paused 0",
+                                             "main returns", "exit"};
+  EXPECT_EQ(run_frame("focus_debug"), expected);
+}
+
+TEST(FrameLoop, ReactivationRequestIsServedByTheNextFrame) {
+  const std::vector<std::string> expected = {"activate", "ok", "request 0", "main returns", "exit"};
+  EXPECT_EQ(run_frame("reactivate"), expected);
+}
+
+TEST(FrameLoop, HeadlessRunEndsAfterTheFramesAndSavesTheLastOne) {
+  TempDir shots;
+  const std::string shot = shots.file("last.png");
+  const std::vector<std::string> out = run_frame("headless", {{"MXT_FRAMES", "4"}, {"MXT_SCREENSHOT", shot}});
+  const std::vector<std::string> expected = {"frame 1", "frame 2", "frame 3", "frame 4", "exit"};
+  EXPECT_EQ(out, expected);
+  const std::string image = read_file(shot);
+  ASSERT_FALSE(image.empty());
+  ASSERT_EQ(image.rfind("P6\n160 120\n255\n", 0), 0u) << image.substr(0, 20);
+  const size_t header = std::string("P6\n160 120\n255\n").size();
+  ASSERT_EQ(image.size(), header + 160 * 120 * 3);
+  for (size_t i : {size_t{0}, size_t{160 * 60 + 80}, size_t{160 * 120 - 1}}) {
+    EXPECT_EQ(static_cast<unsigned char>(image[header + i * 3]), 255) << i;
+    EXPECT_EQ(static_cast<unsigned char>(image[header + i * 3 + 1]), 0) << i;
+    EXPECT_EQ(static_cast<unsigned char>(image[header + i * 3 + 2]), 0) << i;
+  }
+}

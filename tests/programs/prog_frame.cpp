@@ -1,0 +1,175 @@
+// A small game for the frame-loop tests: MXT_TEST_SCENARIO picks what it does.
+#include <SDL.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "runtime/core/runtime.h"
+#include "runtime/input/input.h"
+#include "runtime/input/keymap.h"
+#include "runtime/moxtril.h"
+#include "runtime/platform/platform.h"
+
+namespace {
+
+using mxt::platform::Event;
+using mxt::platform::EventType;
+
+std::string scenario() {
+  const char* s = std::getenv("MXT_TEST_SCENARIO");
+  return s ? s : "";
+}
+
+int hook_calls = 0;
+std::string title_while_paused;
+
+void on_message() {
+  ++hook_calls;
+  if (mxt::pause_state.paused && title_while_paused.empty() && mxt::rt.window)
+    title_while_paused = SDL_GetWindowTitle(SDL_GL_GetCurrentWindow());
+}
+void on_pause() { std::printf("pause callback\n"); }
+void on_resume() { std::printf("resume callback\n"); }
+
+void push(EventType type, int a = 0, int b = 0) {
+  Event e;
+  e.type = type;
+  if (type == EventType::key_down || type == EventType::key_up) e.key = mxt::hid_from_dik(a);
+  if (type == EventType::mouse_move) {
+    e.x = a;
+    e.y = b;
+  }
+  if (type == EventType::mouse_down || type == EventType::mouse_up) e.button = a;
+  mxt::platform::push_event(e);
+}
+
+Uint32 push_focus_gained(Uint32, void*) {
+  push(EventType::focus_gained);
+  return 0;
+}
+
+void timed_idle_pump(const char* what) {
+  mxt::platform::flush_events();
+  mxt::frame.wait_mode = 31;
+  const double t0 = mxt_elapsed_ms();
+  mxt::idle_pump();
+  std::printf("%s wait_mode=%d ms=%d\n", what, mxt::frame.wait_mode, static_cast<int>(mxt_elapsed_ms() - t0));
+}
+
+}  // namespace
+
+extern const CallbackEntry mxt_callbacks[] = {
+    {on_message, "MXT_WIN32_MSG"},
+    {on_pause, "MXT_ON_PAUSE"},
+    {on_resume, "MXT_ON_RESUME"},
+    {nullptr, nullptr},
+};
+
+void project_settings() {
+  mxt_settings.screen_width = 160;
+  mxt_settings.screen_height = 120;
+  mxt_settings.frame_rate = 60;
+  mxt_settings.debug_mode = scenario() == "focus_debug" ? 1 : 0;
+  mxt_app_title() = "Frame";
+}
+
+int mxt_main() {
+  const std::string s = scenario();
+  std::setvbuf(stdout, nullptr, _IONBF, 0);
+  if (s == "escape") {
+    push(EventType::key_down, 1);
+    for (int i = 1; i <= 5; ++i) {
+      std::printf("frame %d\n", i);
+      mxt_show_screen();
+    }
+    std::printf("survived\n");
+  } else if (s == "escape_off") {
+    mxt_set_escape_ends(0);
+    push(EventType::key_down, 1);
+    for (int i = 0; i < 3; ++i) mxt_show_screen();
+    std::printf("survived escape\n");
+    push(EventType::key_down, 0x38);
+    push(EventType::key_down, 0x3E);
+    for (int i = 0; i < 3; ++i) mxt_show_screen();
+    std::printf("survived alt f4\n");
+  } else if (s == "alt_only") {
+    push(EventType::key_down, 0x38);
+    for (int i = 0; i < 3; ++i) mxt_show_screen();
+    push(EventType::key_up, 0x38);
+    push(EventType::key_down, 0x3E);
+    for (int i = 0; i < 3; ++i) mxt_show_screen();
+    std::printf("survived alt then f4\n");
+  } else if (s == "waits") {
+    for (int i = 0; i < 3; ++i) mxt_show_screen();
+    mxt::platform::flush_events();
+    mxt::frame.wait_mode = 31;
+    push(EventType::key_down, 0x30);
+    mxt::idle_pump();
+    std::printf("key wait_mode=%d\n", mxt::frame.wait_mode);
+    push(EventType::key_up, 0x30);
+    mxt_show_screen();
+    mxt::frame.wait_mode = 31;
+    push(EventType::mouse_move, 40, 30);
+    mxt::idle_pump();
+    std::printf("move wait_mode=%d\n", mxt::frame.wait_mode);
+    mxt::frame.wait_mode = 31;
+    push(EventType::mouse_down, 1);
+    mxt::idle_pump();
+    std::printf("button wait_mode=%d\n", mxt::frame.wait_mode);
+    push(EventType::mouse_up, 1);
+    mxt_show_screen();
+    timed_idle_pump("none");
+    mxt::frame.wait_mode = 0;
+    const double t0 = mxt_elapsed_ms();
+    mxt::idle_pump();
+    std::printf("no wait ms=%d\n", static_cast<int>(mxt_elapsed_ms() - t0));
+  } else if (s == "hook_and_text") {
+    mxt_show_screen();
+    mxt::platform::flush_events();
+    hook_calls = 0;
+    Event text;
+    text.type = EventType::text;
+    std::snprintf(text.text, sizeof text.text, "a\xE9");
+    mxt::platform::push_event(text);
+    push(EventType::mouse_move, 3, 4);
+    push(EventType::key_down, 0x30);
+    mxt::lookup_message_hook();
+    mxt::pump_messages(mxt::rt.renderer, mxt::frame.hook, false);
+    std::printf("hook calls %d\n", hook_calls);
+    int c;
+    while ((c = mxt::rt.input->pop_typed_char()) != 0) std::printf("typed %02x\n", c);
+  } else if (s == "frame_time") {
+    mxt_show_screen();
+    mxt_show_screen();
+    const double ft = mxt_frame_time();
+    std::printf("frame time ok %d\n", ft >= 15.0 && ft <= 40.0 ? 1 : 0);
+    mxt::frame.current_frame_time = mxt::frame.previous_frame_time;
+    std::printf("same reading %g\n", mxt_frame_time());
+    mxt_limit_fps(0, 0);
+    const double t0 = mxt_elapsed_ms();
+    for (int i = 0; i < 50; ++i) mxt_show_screen();
+    std::printf("unlimited fast %d\n", mxt_elapsed_ms() - t0 < 500 ? 1 : 0);
+  } else if (s == "focus" || s == "focus_debug") {
+    mxt_show_screen();
+    push(EventType::focus_lost);
+    push(EventType::focus_lost);
+    if (s == "focus") SDL_AddTimer(300, push_focus_gained, nullptr);
+    for (int i = 0; i < 3; ++i) mxt_show_screen();
+    std::printf("title while paused: %s\n", title_while_paused.c_str());
+    std::printf("title now: %s\n", SDL_GetWindowTitle(SDL_GL_GetCurrentWindow()));
+    std::printf("paused %d\n", mxt::pause_state.paused);
+  } else if (s == "reactivate") {
+    mxt::frame.reactivation_request = 1;
+    mxt_show_screen();
+    std::printf("request %d\n", mxt::frame.reactivation_request);
+  } else if (s == "headless") {
+    mxt_set_clear_colour(0x0000FF);  // red
+    for (int i = 1;; ++i) {
+      std::printf("frame %d\n", i);
+      mxt_show_screen();
+    }
+  }
+  std::printf("main returns\n");
+  return 0;
+}
