@@ -3,4 +3,5 @@
 
 #include "runtime/core/core.h"
 #include "runtime/gfx2d/renderer.h"
+#include "runtime/gfx2d/viewport.h"
 #include "runtime/types/rtstring.h"

@@ -62,10 +62,12 @@ void enter_windowed_mode() {
   if (r->fullscreen) platform::leave_fullscreen(r->window);
   platform::set_window_size(r->window, r->window_width, r->window_height);
   const platform::Rect work = platform::display_usable_bounds(r->window);
-  // Borders the window system reports stand in for the caption and frame sizes.
+  // The borders the window system reports stand in for the caption and frame
+  // sizes; the platform places the client area, so the frame is added back.
   const platform::Borders b = platform::window_borders(r->window);
-  const WindowPlacement p = centre_window(r->window_width, r->window_height, work.w, work.h, 0, 0, b.top);
-  platform::set_window_position(r->window, p.x, p.y);
+  const WindowPlacement p = centre_window(r->window_width, r->window_height, work.w, work.h,
+                                          (b.left + b.right) / 6, b.bottom / 6, b.top);
+  platform::set_window_position(r->window, p.x + b.left, p.y + b.top);
   platform::show_window(r->window);
   platform::raise_window(r->window);
   r->set_viewport(0, 0, 0, 0, 1.0f);

@@ -12,6 +12,7 @@
 #include <cstring>
 
 #include "runtime/core/runtime.h"
+#include "runtime/gfx2d/viewport.h"
 #include "runtime/platform/platform.h"
 
 namespace mxt {
@@ -363,7 +364,7 @@ bool VuduRODoverore::present(void (*message_callback)()) {
 }
 
 void VuduRODoverore::begin_frame() {
-  set_viewport(0, 0, 0, 0, 1.0f);
+  apply_full_viewport();
   clear_background();
   gl_state.disable(GlCap::alpha_test);
   alpha_test_ref = 1.0f;

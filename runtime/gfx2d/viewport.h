@@ -2,8 +2,9 @@
 //
 // Every 2D command draws in logical pixels, origin top-left, y down. The
 // viewport is a sub-rectangle that receives drawing; the virtual screen is a
-// fixed logical resolution scaled by a snapped factor and centred in the
-// window; the orientation turns the logical screen by quarter turns.
+// fixed logical resolution scaled by a snapped factor (1, 1.5, 2, 3, 4, 8,
+// then whole numbers from 10) and centred in the window; the orientation
+// turns the logical screen by quarter turns inside the window.
 #pragma once
 
 namespace mxt {
@@ -13,8 +14,58 @@ struct ViewportRect {
   bool operator==(const ViewportRect&) const = default;
 };
 
+// The command layer's virtual screen: active while scale is not 0 and no
+// surface is selected for drawing.
+struct VirtualScreen {
+  float scale = 0.0f;
+  int offset_x = 0, offset_y = 0;
+  int width = 0, height = 0;
+  int command_surface = -1;
+  bool active() const { return scale != 0.0f && command_surface == -1; }
+};
+extern VirtualScreen virtual_screen;
+
 // The GL viewport (window pixels, origin bottom-left) for a logical viewport
 // under an orientation.
 ViewportRect gl_viewport_for(int orientation, int x, int y, int w, int h, int window_w, int window_h);
 
+// The snapped scale for a fit ratio r: never below 1; 5, 6, 7 and 9 never occur.
+float snap_virtual_scale(double r);
+
+// The virtual screen for a logical size (a, b) fitted into a reference size.
+VirtualScreen fit_virtual_screen(double a, double b, int reference_w, int reference_h);
+
+// The viewport the renderer gets for a logical one under the virtual screen
+// (zoom is the scale), and the logical one it reports back.
+struct ScaledViewport {
+  ViewportRect rect;
+  float zoom;
+};
+ScaledViewport scale_viewport(const VirtualScreen& vs, int x, int y, int w, int h);
+ViewportRect unscale_viewport(const VirtualScreen& vs, const ViewportRect& stored);
+
+// Window pixels <-> logical pixels under an orientation (W, H: window size),
+// and a direction turned with the screen.
+void window_to_logical(int orientation, int x, int y, int window_w, int window_h, int* lx, int* ly);
+void logical_to_window(int orientation, int x, int y, int window_w, int window_h, int* wx, int* wy);
+void turn_direction(int orientation, double dx, double dy, double* tx, double* ty);
+
+// The full viewport as the frame begins: the whole virtual screen when one is
+// active, else the whole screen.
+void apply_full_viewport();
+
 }  // namespace mxt
+
+// ---------------------------------------------------------------------------
+// Commands
+
+void mxt_set_viewport(int x, int y, int width, int height);     // logical units; width < 1: whole screen
+void mxt_get_viewport(int& x, int& y, int& width, int& height);
+void mxt_get_viewport(double& x, double& y, double& width, double& height);
+void mxt_set_virtual_resolution(double width, double height);  // (0, 0) switches it off
+void mxt_set_orientation(int quarter_turns);                    // clamped to 0..3
+int mxt_get_orientation();
+void mxt_screen_size(int& width, int& height);                  // the logical screen
+void mxt_screen_size(double& width, double& height);
+void mxt_desktop_size(int& width, int& height);                 // read when the window was made
+void mxt_desktop_size(double& width, double& height);

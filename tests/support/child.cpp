@@ -25,11 +25,24 @@ namespace {
 // Tests run headless unless the caller chose otherwise: a real OpenGL context
 // on Mesa's offscreen driver and SDL's dummy audio, for this process and
 // every program it starts.
-const bool g_headless = [] {
-  setenv("SDL_VIDEODRIVER", "offscreen", 0);
-  setenv("SDL_AUDIODRIVER", "dummy", 0);
-  return true;
-}();
+// The debug log of in-process tests goes to a folder of this process's own.
+struct TestEnvironment {
+  std::string tmp;
+  TestEnvironment() {
+    setenv("SDL_VIDEODRIVER", "offscreen", 0);
+    setenv("SDL_AUDIODRIVER", "dummy", 0);
+    std::string templ = std::filesystem::temp_directory_path().string() + "/mxt-run-XXXXXX";
+    if (mkdtemp(templ.data())) {
+      tmp = templ;
+      setenv("TMPDIR", tmp.c_str(), 1);
+    }
+  }
+  ~TestEnvironment() {
+    std::error_code ec;
+    if (!tmp.empty()) std::filesystem::remove_all(tmp, ec);
+  }
+};
+TestEnvironment g_environment;
 }  // namespace
 
 namespace mxt_test {

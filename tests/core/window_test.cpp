@@ -1,0 +1,54 @@
+// Window modes seen from outside.
+#include <gtest/gtest.h>
+
+#include "support/child.h"
+
+using namespace mxt_test;
+
+namespace {
+
+struct WindowRun {
+  std::vector<std::string> out;
+  std::string log;
+};
+
+WindowRun run_window(const std::string& scenario) {
+  TempDir tmp;
+  ChildOptions options;
+  options.env = {{"MXT_TEST_SCENARIO", scenario}, {"TMPDIR", tmp.path()}};
+  const ChildResult r = run_child(test_program("prog_window"), {}, options);
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  return {split_lines(r.out), read_file(tmp.file("ErrorLog.txt"))};
+}
+
+}  // namespace
+
+TEST(WindowModes, StartUpShowsACentredWindowWithTheTitle) {
+  const WindowRun run = run_window("");
+  ASSERT_FALSE(run.out.empty());
+  EXPECT_EQ(run.out[0], "start: 320x200 shown=1 fullscreen=0 title=Window \xC3\xA9");
+}
+
+TEST(WindowModes, SetScreenResizesAndSettlesForFiveFrames) {
+  const WindowRun run = run_window("set_screen");
+  const std::vector<std::string> expected = {"start: 320x200 shown=1 fullscreen=0 title=Window \xC3\xA9",
+                                             "settle frames 5", "settings 333x222 full 0", "screen size 333x222",
+                                             "after: 333x222 shown=1 fullscreen=0 title=Window \xC3\xA9", "exit"};
+  EXPECT_EQ(run.out, expected);
+  EXPECT_EQ(run.log.find("No Fullscreen Mode available"), std::string::npos);
+}
+
+TEST(WindowModes, FullScreenWithoutSuchAModeFallsBackToAWindowOfThatSize) {
+  const WindowRun run = run_window("fullscreen_fail");
+  ASSERT_GE(run.out.size(), 5u);
+  EXPECT_EQ(run.out[2], "settings 333x222 full 1");
+  EXPECT_EQ(run.out[4], "after: 333x222 shown=1 fullscreen=0 title=Window \xC3\xA9");
+  EXPECT_NE(run.log.find("No Fullscreen Mode available\n"), std::string::npos);
+}
+
+TEST(WindowModes, HiddenStateHidesUntilTheWindowedModeShowsAgain) {
+  const WindowRun run = run_window("hidden");
+  ASSERT_GE(run.out.size(), 3u);
+  EXPECT_EQ(run.out[1], "hidden: 320x200 shown=0 fullscreen=0 title=Window \xC3\xA9");
+  EXPECT_EQ(run.out[2], "windowed: 320x200 shown=1 fullscreen=0 title=Window \xC3\xA9");
+}

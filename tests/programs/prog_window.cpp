@@ -1,0 +1,57 @@
+// A small game for the window-mode tests: MXT_TEST_SCENARIO picks what it does.
+#include <SDL.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "runtime/core/runtime.h"
+#include "runtime/core/window.h"
+#include "runtime/moxtril.h"
+
+namespace {
+
+std::string scenario() {
+  const char* s = std::getenv("MXT_TEST_SCENARIO");
+  return s ? s : "";
+}
+
+void describe(const char* when) {
+  SDL_Window* w = SDL_GL_GetCurrentWindow();
+  int width = 0, height = 0;
+  SDL_GetWindowSize(w, &width, &height);
+  const Uint32 flags = SDL_GetWindowFlags(w);
+  std::printf("%s: %dx%d shown=%d fullscreen=%d title=%s\n", when, width, height, (flags & SDL_WINDOW_SHOWN) ? 1 : 0,
+              mxt_is_fullscreen(), SDL_GetWindowTitle(w));
+}
+
+}  // namespace
+
+void project_settings() {
+  mxt_settings.screen_width = 320;
+  mxt_settings.screen_height = 200;
+  mxt_settings.frame_rate = 60;
+  mxt_app_title() = "Window \xE9";  // code page 1252 in, UTF-8 in the title bar
+}
+
+int mxt_main() {
+  const std::string s = scenario();
+  describe("start");
+  if (s == "set_screen" || s == "fullscreen_fail") {
+    const int64_t before = mxt::frame.frames_presented;
+    mxt_set_screen(333, 222, s == "fullscreen_fail" ? 1 : 0);
+    std::printf("settle frames %d\n", static_cast<int>(mxt::frame.frames_presented - before));
+    std::printf("settings %dx%d full %d\n", mxt_settings.screen_width, mxt_settings.screen_height,
+                mxt_settings.fullscreen);
+    int w, h;
+    mxt_screen_size(w, h);
+    std::printf("screen size %dx%d\n", w, h);
+    describe("after");
+  } else if (s == "hidden") {
+    mxt::enter_hidden_state();
+    describe("hidden");
+    mxt::enter_windowed_mode();
+    describe("windowed");
+  }
+  return 0;
+}

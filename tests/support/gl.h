@@ -1,0 +1,32 @@
+// Test support for drawing: a renderer with a real window and GL context in
+// this process, and pixels read back from the frame being drawn.
+#pragma once
+
+#include <cstdint>
+
+#include "runtime/gfx2d/renderer.h"
+
+namespace mxt_test {
+
+struct Rgba {
+  uint8_t r = 0, g = 0, b = 0, a = 0;
+  bool operator==(const Rgba&) const = default;
+};
+
+// The pixel at window (x, y), origin top-left, from the back buffer.
+Rgba read_pixel(int x, int y);
+float read_depth(int x, int y);
+
+// A renderer made the way start-up makes it, installed as the runtime's.
+mxt::VuduRODoverore* make_renderer(int width, int height, int samples = 0);
+void destroy_renderer(mxt::VuduRODoverore* r);
+
+// Fills the logical rectangle [x0, x1) x [y0, y1) with a colour, untextured.
+void fill_rect(float x0, float y0, float x1, float y1, float r, float g, float b);
+
+}  // namespace mxt_test
+
+#include <ostream>
+inline std::ostream& operator<<(std::ostream& os, const mxt_test::Rgba& c) {
+  return os << "rgba(" << int(c.r) << "," << int(c.g) << "," << int(c.b) << "," << int(c.a) << ")";
+}
