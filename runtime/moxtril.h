@@ -2,5 +2,8 @@
 #pragma once
 
 #include "runtime/core/core.h"
+#include "runtime/files/archive.h"
+#include "runtime/files/directories.h"
+#include "runtime/files/files.h"
 #include "runtime/gfx2d/renderer.h"
 #include "runtime/types/rtstring.h"
