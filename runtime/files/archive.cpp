@@ -103,13 +103,15 @@ ArchiveReader::Status ArchiveReader::open(const RtString& name) {
     close();
     return Status::bad_trailer;
   }
-  directory_ = absolute(le32(trailer + 3), file_.size);
+  directory_offset_ = le32(trailer + 3);
+  directory_ = absolute(directory_offset_, file_.size);
   return Status::ok;
 }
 
 void ArchiveReader::close() {
   mxt::close(file_);
   directory_ = -1;
+  directory_offset_ = 0;
   window_.clear();
   window_start_ = 0;
 }

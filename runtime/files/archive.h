@@ -51,6 +51,7 @@ class ArchiveReader {
   Unpack unpack(const ArchiveEntry& entry, std::unique_ptr<uint8_t[]>& image, int64_t& size);
   Unpack stored_sizes(const ArchiveEntry& entry, int64_t& packed, int64_t& unpacked);
   int64_t file_size() const { return file_.size; }
+  int32_t directory_offset() const { return directory_offset_; }  // as stored in the trailer
 
  private:
   template <typename Visit>
@@ -58,7 +59,8 @@ class ArchiveReader {
   bool read_at(int64_t offset, void* dst, int64_t n);
 
   RtFile file_;
-  int64_t directory_ = -1;
+  int64_t directory_ = -1;                     // absolute; -1 when outside the file
+  int32_t directory_offset_ = 0;
   std::vector<uint8_t> window_;                // directory reads go through this
   int64_t window_start_ = 0;
 };
