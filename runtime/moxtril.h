@@ -3,4 +3,6 @@
 
 #include "runtime/core/core.h"
 #include "runtime/gfx2d/renderer.h"
+#include "runtime/types/numbers.h"
+#include "runtime/types/rtarray.h"
 #include "runtime/types/rtstring.h"
