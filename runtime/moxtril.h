@@ -6,4 +6,6 @@
 #include "runtime/files/directories.h"
 #include "runtime/files/files.h"
 #include "runtime/gfx2d/renderer.h"
+#include "runtime/types/numbers.h"
+#include "runtime/types/rtarray.h"
 #include "runtime/types/rtstring.h"
