@@ -2,7 +2,7 @@
 //
 // [SECTION] Names and patterns
 // [SECTION] Listing
-// [SECTION] Commands: current directory, tests, create and delete
+// [SECTION] Commands: current directory, tests, create, delete, list
 // [SECTION] Commands: copy, size, time
 // [SECTION] Commands: dialog and documents
 #include "runtime/files/directories.h"
@@ -27,14 +27,19 @@ namespace {
 
 char fold(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
-bool less_ignoring_case(const RtString& a, const RtString& b) {
+// As _stricmp compares: ASCII letters folded to lower case, then bytes.
+int compare_ignoring_case(const RtString& a, const RtString& b) {
   const size_t n = std::min(a.length, b.length);
   for (size_t i = 0; i < n; ++i) {
-    const auto x = static_cast<unsigned char>(fold(a.data[i]));
-    const auto y = static_cast<unsigned char>(fold(b.data[i]));
-    if (x != y) return x < y;
+    const int x = static_cast<unsigned char>(fold(a.data[i]));
+    const int y = static_cast<unsigned char>(fold(b.data[i]));
+    if (x != y) return x - y;
   }
-  return a.length < b.length;
+  return a.length < b.length ? -1 : a.length > b.length ? 1 : 0;
+}
+
+void sort_ignoring_case(std::vector<RtString>& names) {
+  if (names.size() > 1) mxt_sort_array(&names.front(), &names.back(), compare_ignoring_case);
 }
 
 std::string_view trim(std::string_view s) {
@@ -111,8 +116,8 @@ bool list_current_directory(std::string_view pattern, DirectoryListing& out) {
     else if (match_wildcard(pattern, e.name))
       out.files.emplace_back(e.name);
   }
-  std::stable_sort(out.directories.begin(), out.directories.end(), less_ignoring_case);
-  std::stable_sort(out.files.begin(), out.files.end(), less_ignoring_case);
+  sort_ignoring_case(out.directories);
+  sort_ignoring_case(out.files);
   return true;
 }
 
@@ -121,7 +126,7 @@ bool list_current_directory(std::string_view pattern, DirectoryListing& out) {
 using namespace mxt;
 
 // ---------------------------------------------------------------------------
-// [SECTION] Commands: current directory, tests, create and delete
+// [SECTION] Commands: current directory, tests, create, delete, list
 
 double mxt_set_current_dir(RtString& path) {
   clear_last_error();
@@ -150,6 +155,18 @@ bool mxt_create_directory(const RtString& path) {
 }
 
 int mxt_delete_file(const RtString& path) { return delete_path(path); }
+
+// Folders first, then files; a folder that cannot be read lists as empty.
+double mxt_list_files(const RtString& pattern, RtArray<RtString>& list) {
+  DirectoryListing listing;
+  list_current_directory(pattern.view(), listing);
+  const size_t dirs = listing.directories.size();
+  const size_t files = listing.files.size();
+  mxt_dim(list, static_cast<int>(dirs + files));
+  for (size_t i = 0; i < dirs; ++i) list(static_cast<int>(i)).swap(listing.directories[i]);
+  for (size_t i = 0; i < files; ++i) list(static_cast<int>(dirs + i)).swap(listing.files[i]);
+  return static_cast<double>(files) + 65536.0 * static_cast<double>(dirs);
+}
 
 // ---------------------------------------------------------------------------
 // [SECTION] Commands: copy, size, time

@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "runtime/types/rtarray.h"
 #include "runtime/types/rtstring.h"
 
 namespace mxt {
@@ -45,5 +46,7 @@ int mxt_delete_file(const RtString& path);             // -1 missing; a folder g
 void mxt_copy_file(const RtString& source, const RtString& destination);  // source from disk or archive
 int64_t mxt_file_size(const RtString& path);           // 0 and error 3 when it cannot be opened
 RtString mxt_file_time(const RtString& path);          // local "YYYY-MM-DD hh:mm:ss", or "" and error 3
+double mxt_list_files(const RtString& pattern, RtArray<RtString>& list);  // folders, then matching files;
+                                                       // returns files + 65536 * folders
 RtString mxt_file_dialog(int open, const RtString& filter);  // chosen path with "/", or "NO_FILE"
 void mxt_open_document(const RtString& path);          // the desktop opens it; ends the game when Escape ends it

@@ -119,6 +119,20 @@ TEST(Wildcards, StarsRunAndLettersIgnoreCase) {
   EXPECT_FALSE(match_wildcard("*a*a*a*a*a*a*a*a*a*a*b", std::string(5000, 'a')));
 }
 
+TEST_F(Directories, ListFilesCountsFilesPlus65536TimesFolders) {
+  for (const char* f : {"b.png", "A.png", "c.txt"}) ASSERT_TRUE(write_file(f, "x"));
+  fs::create_directory("gfx");
+  RtArray<RtString> list;
+  mxt_dim(list, 40);
+  EXPECT_EQ(mxt_list_files("*.png", list), 196610.0);
+  ASSERT_EQ(list.size0, 5);
+  std::vector<std::string> got;
+  for (int i = 0; i < list.size0; ++i) got.push_back(list(i).str());
+  EXPECT_EQ(got, (std::vector<std::string>{".", "..", "gfx", "A.png", "b.png"}));
+  EXPECT_EQ(mxt_list_files("*.none", list), 3 * 65536.0);
+  EXPECT_EQ(list.size0, 3);
+}
+
 TEST_F(Directories, ListingGivesAllFoldersFirstThenMatchingFilesSortedIgnoringCase) {
   for (const char* f : {"b.png", "A.png", "c.txt"}) ASSERT_TRUE(write_file(f, "x"));
   fs::create_directory("gfx");
