@@ -2,7 +2,10 @@
 // the game names its own; shutdown removes the last temporary copy.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
+#include <thread>
 
 #include "files_support.h"
 
@@ -64,4 +67,29 @@ TEST(ProgramArchive, APlainProgramFindsNothingUntilTheGameNamesItsArchive) {
   EXPECT_TRUE(run.temp_before.empty());
   ASSERT_FALSE(run.temp_after.empty());
   EXPECT_FALSE(fs::exists(run.temp_after)) << "shutdown removes the last temporary copy";
+}
+
+TEST(OpenDocument, TheDesktopOpenerGetsTheNameAndEscapeEndsTheGameRightAfter) {
+  TempDir dir;
+  fs::copy_file(test_program("prog_files"), dir.file("game"));
+  fs::create_directories(dir.file("docs"));
+  ASSERT_TRUE(write_file(dir.file("docs/readme.txt"), "read me"));
+  // A stand-in opener that notes what it was asked to open.
+  fs::create_directories(dir.file("bin"));
+  ASSERT_TRUE(write_file(dir.file("bin/xdg-open"), "#!/bin/sh\necho \"$1\" >> \"" + dir.file("opened") + "\"\n"));
+  fs::permissions(dir.file("bin/xdg-open"), fs::perms::owner_all);
+  ChildOptions options;
+  fs::create_directory(dir.file("tmp"));
+  const char* path = std::getenv("PATH");
+  options.env = {{"TMPDIR", dir.file("tmp")}, {"MXT_TEST_SCENARIO", "open_document"},
+                 {"PATH", dir.file("bin") + ":" + (path ? path : "")}};
+  const ChildResult r = run_child(dir.file("game"), {}, options);
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_EQ(split_lines(r.out), (std::vector<std::string>{"continued", "exit"}));
+  // The opener runs detached: give it a moment to write.
+  for (int i = 0; i < 100 && split_lines(read_file(dir.file("opened"))).size() < 2; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  std::vector<std::string> opened = split_lines(read_file(dir.file("opened")));
+  std::sort(opened.begin(), opened.end());  // two detached openers may finish in either order
+  EXPECT_EQ(opened, (std::vector<std::string>{"docs/readme.txt", "https://example.invalid/page"}));
 }

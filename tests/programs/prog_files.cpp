@@ -2,6 +2,7 @@
 // the file layer before and after naming its own archive, and says where the
 // file mount put its temporary copy.
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "runtime/files/archive.h"
@@ -34,6 +35,17 @@ void project_settings() {
 }
 
 int mxt_main() {
+  const char* scenario = std::getenv("MXT_TEST_SCENARIO");
+  if (scenario && std::string(scenario) == "open_document") {
+    mxt_set_escape_ends(0);
+    mxt_open_document("DOCS/Readme.TXT");
+    std::printf("continued\n");
+    std::fflush(stdout);
+    mxt_set_escape_ends(1);
+    mxt_open_document("https://example.invalid/page");
+    std::printf("never printed\n");
+    return 0;
+  }
   std::printf("before: %s\n", read_through_layer("gfx/HELLO.txt").c_str());
   say_temp_copy();
   mxt_set_archive("media.sbx", "media.sbx");
