@@ -104,8 +104,7 @@ std::vector<platform::FileFilter> parse_file_filter(std::string_view filter) {
 // ---------------------------------------------------------------------------
 // [SECTION] Listing
 //
-// Links to folders list as folders: the platform follows them the way the
-// original followed junctions.
+// Links to folders list as folders, as junctions do on Windows.
 
 bool list_current_directory(std::string_view pattern, DirectoryListing& out) {
   std::vector<platform::DirEntry> entries;

@@ -97,7 +97,7 @@ int remove_path(const std::string& path) {
       if (!full.empty() && full == platform::absolute_path(platform::current_dir()))
         platform::set_current_dir(full + "/..");
       platform::remove_directory(path);
-      return 1;  // as on the original platform, the result does not tell whether it went
+      return 1;  // as on Windows, the result does not tell whether it went
     }
     default:
       return platform::remove_file(path) ? 1 : 0;

@@ -20,8 +20,8 @@ TEST(MemoryNames, NameTextHasPaddedSizeAndAddress) {
   ASSERT_TRUE(parse_memory_name("mem://     12c.  a81230", address, size));
   EXPECT_EQ(address, 0xa81230u);
   EXPECT_EQ(size, 300);
-  // Cut, unterminated or malformed texts parse as nothing (the old reader
-  // looked 15 characters in whatever the name's length).
+  // Cut or malformed texts parse as nothing: a reader that trusted the
+  // layout would look 15 characters in whatever the name's length.
   for (const char* bad : {"mem://", "mem://12c", "mem://     12c", "mem://     12c.", "mem://     12c,  a81230",
                           "mem://     12c.  a81230x", "mem://    x12c.  a81230", "MEM://     12c.  a81230"})
     EXPECT_FALSE(parse_memory_name(bad, address, size)) << bad;

@@ -102,6 +102,8 @@ int pack(std::vector<std::string> args) {
   std::vector<std::string> names;
   int problems = 0;
   for (const fs::path& file : files) {
+    std::error_code same_ec;
+    if (fs::exists(archive, same_ec) && fs::equivalent(file, archive, same_ec)) continue;  // an older copy of the output
     const std::string name = utf8_to_cp1252(file.filename().string());
     if (!is_safe_entry_name(name) || name.find('?') != std::string::npos) {
       std::fprintf(stderr, "sbx: left out %s: the name cannot be an entry\n", file.c_str());

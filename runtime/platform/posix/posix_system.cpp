@@ -427,9 +427,9 @@ bool file_dialog(bool open, const std::string& start_dir, const std::vector<File
   }
   if (!start_dir.empty()) args.push_back("--filename=" + start_dir + (start_dir.back() == '/' ? "" : "/"));
   for (const FileFilter& f : filters) {
-    std::string spec = "--file-filter=" + f.description + " |";
-    for (const std::string& p : f.patterns) spec += " " + p;
-    args.push_back(spec);
+    std::string option = "--file-filter=" + f.description + " |";
+    for (const std::string& p : f.patterns) option += " " + p;
+    args.push_back(option);
   }
   std::string out;
   int code = -1;
