@@ -2,6 +2,11 @@
 #pragma once
 
 #include "runtime/core/core.h"
+#include "runtime/files/archive.h"
+#include "runtime/files/directories.h"
+#include "runtime/files/files.h"
 #include "runtime/gfx2d/renderer.h"
 #include "runtime/gfx2d/viewport.h"
+#include "runtime/types/numbers.h"
+#include "runtime/types/rtarray.h"
 #include "runtime/types/rtstring.h"

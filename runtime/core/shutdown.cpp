@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "runtime/core/runtime.h"
+#include "runtime/files/archive.h"
 #include "runtime/gfx2d/renderer.h"
 #include "runtime/input/input.h"
 #include "runtime/platform/platform.h"
@@ -38,7 +39,7 @@ void runtime_shutdown(bool call_quit) {
     rt.renderer = nullptr;
   }
   // 10: the 3D renderer is destroyed here, after the 2D one.
-  // 11: both archive slots are released here.
+  release_archive_slots();                                      // 11
   if (rt.window) {                                              // 12
     platform::destroy_window(rt.window);
   }

@@ -5,6 +5,7 @@
 
 #include "runtime/core/runtime.h"
 #include "runtime/core/window.h"
+#include "runtime/files/archive.h"
 #include "runtime/files/directories.h"
 #include "runtime/gfx2d/renderer.h"
 #include "runtime/input/input.h"
@@ -77,9 +78,10 @@ int runtime_startup(int show_command, const RtString& title) {
   write_log_line("cd\n");                                       // 16
   platform::set_current_dir(folder.str());
   write_log_format("exepath=curdir= %s\n", folder.c_str());
-  // 17: the two archive slots are created here, empty.
+  create_archive_slots();                                       // 17
   write_log_line("shoeboxing...\n");                            // 18
-  // 18: the program file itself becomes the archive of both slots.
+  const RtString program_file = forward_slashes(platform::program_path());
+  mxt_set_archive(program_file, program_file);
   write_log_line("init gettimer\n");                            // 19
   restart_elapsed_clock();
   write_log_line("clear screen\n");                             // 20

@@ -180,6 +180,38 @@ bool make_directory(const std::string& path);
 bool rename_path(const std::string& from, const std::string& to);
 bool append_to_file(const std::string& path, const void* data, size_t size);
 
+struct PathInfo {
+  PathKind kind = PathKind::missing;
+  int64_t size = 0;
+  int64_t modified = 0;            // last write, seconds since 1970-01-01 UTC
+};
+PathInfo path_info(const std::string& path);
+
+struct CalendarTime { int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0; };
+bool local_time(int64_t seconds, CalendarTime& out);  // month 1..12; false when out of range
+
+struct DirEntry {
+  std::string name;                // code page 1252
+  bool directory = false;          // links count as what they point at
+};
+bool list_directory(const std::string& path, std::vector<DirEntry>& out);  // "." and ".." included
+
+// Open platform files. Sizes and offsets are 64-bit everywhere.
+struct File;                       // opaque
+enum class FileMode {
+  read,                            // an existing file, read only
+  create,                          // create or truncate, read and write
+  open_or_create,                  // write only, existing contents kept
+  create_new,                      // a new file only: fails when the name exists, never follows a link
+};
+File* open_file(const std::string& path, FileMode mode);
+int64_t read_file(File* f, void* dst, int64_t n);         // bytes read (short only at the end); -1 on error
+int64_t write_file(File* f, const void* src, int64_t n);  // bytes written; -1 on error
+bool seek_file(File* f, int64_t offset);                  // from the start
+int64_t seek_file_end(File* f);                           // moves to the end; the size, or -1
+int64_t file_size(File* f);                               // -1 on error
+bool close_file(File* f);                                 // false when the last writes failed
+
 // ---------------------------------------------------------------------------
 // [SECTION] Processes
 
@@ -190,6 +222,23 @@ bool run_process(const std::string& command_line, bool wait, int* exit_code);
 // The Windows rules for carrying arguments in one command line.
 std::string quote_argument(const std::string& arg);
 std::vector<std::string> split_command_line(const std::string& line);
+
+// Runs a program with arguments (no shell) and collects its standard output;
+// false when it could not start. Used for helpers such as the file dialog.
+bool run_capture(const std::vector<std::string>& args, std::string& out, int* exit_code);
+
+// Asks the desktop to open a document, program or web address, without
+// waiting. Optional: false when the desktop offers no opener.
+bool open_document(const std::string& path_or_url);
+
+// The desktop's open or save dialog (zenity). Filters are a description and
+// its patterns. False when cancelled or when no dialog program is installed.
+struct FileFilter {
+  std::string description;
+  std::vector<std::string> patterns;
+};
+bool file_dialog(bool open, const std::string& start_dir, const std::vector<FileFilter>& filters,
+                 std::string& chosen);
 
 // ---------------------------------------------------------------------------
 // [SECTION] Debugger and message boxes

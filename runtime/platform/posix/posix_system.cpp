@@ -6,6 +6,7 @@
 // [SECTION] Files
 // [SECTION] Processes
 // [SECTION] Debugger and CPU time
+#include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
@@ -13,6 +14,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -213,6 +215,130 @@ bool append_to_file(const std::string& path, const void* data, size_t size) {
   return close(fd) == 0 && ok;
 }
 
+PathInfo path_info(const std::string& path) {
+  PathInfo info;
+  struct stat st;
+  if (path.empty() || stat(to_sys(path).c_str(), &st) != 0) return info;
+  info.kind = S_ISREG(st.st_mode) ? PathKind::file : S_ISDIR(st.st_mode) ? PathKind::directory : PathKind::other;
+  info.size = static_cast<int64_t>(st.st_size);
+  info.modified = static_cast<int64_t>(st.st_mtime);
+  return info;
+}
+
+bool local_time(int64_t seconds, CalendarTime& out) {
+  const time_t t = static_cast<time_t>(seconds);
+  struct tm parts {};
+  if (!localtime_r(&t, &parts)) return false;
+  out.year = parts.tm_year + 1900;
+  out.month = parts.tm_mon + 1;
+  out.day = parts.tm_mday;
+  out.hour = parts.tm_hour;
+  out.minute = parts.tm_min;
+  out.second = parts.tm_sec;
+  return true;
+}
+
+bool list_directory(const std::string& path, std::vector<DirEntry>& out) {
+  const std::string sys = to_sys(path.empty() ? "." : path);
+  DIR* dir = opendir(sys.c_str());
+  if (!dir) return false;
+  while (const dirent* e = readdir(dir)) {
+    DirEntry entry;
+    entry.name = from_sys(e->d_name);
+    if (e->d_type == DT_DIR) {
+      entry.directory = true;
+    } else if (e->d_type == DT_LNK || e->d_type == DT_UNKNOWN) {
+      struct stat st;
+      const std::string full = sys + "/" + e->d_name;
+      entry.directory = stat(full.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    }
+    out.push_back(std::move(entry));
+  }
+  closedir(dir);
+  return true;
+}
+
+struct File {
+  int fd;
+};
+
+File* open_file(const std::string& path, FileMode mode) {
+  int flags = O_CLOEXEC;
+  switch (mode) {
+    case FileMode::read: flags |= O_RDONLY; break;
+    case FileMode::create: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
+    case FileMode::open_or_create: flags |= O_WRONLY | O_CREAT; break;
+    case FileMode::create_new: flags |= O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW; break;
+  }
+  const mode_t perms = mode == FileMode::create_new ? 0600 : 0644;
+  int fd;
+  do {
+    fd = open(to_sys(path).c_str(), flags, perms);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) return nullptr;
+  struct stat st;
+  if (mode == FileMode::read && (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode))) {
+    ::close(fd);  // a directory opens on POSIX but is no file to read
+    return nullptr;
+  }
+  return new File{fd};
+}
+
+int64_t read_file(File* f, void* dst, int64_t n) {
+  if (!f || n < 0) return -1;
+  char* p = static_cast<char*>(dst);
+  int64_t done = 0;
+  while (done < n) {
+    const size_t chunk = static_cast<size_t>(std::min<int64_t>(n - done, 1 << 30));
+    const ssize_t r = read(f->fd, p + done, chunk);
+    if (r < 0) {
+      if (errno == EINTR) continue;
+      return -1;
+    }
+    if (r == 0) break;
+    done += r;
+  }
+  return done;
+}
+
+int64_t write_file(File* f, const void* src, int64_t n) {
+  if (!f || n < 0) return -1;
+  const char* p = static_cast<const char*>(src);
+  int64_t done = 0;
+  while (done < n) {
+    const size_t chunk = static_cast<size_t>(std::min<int64_t>(n - done, 1 << 30));
+    const ssize_t w = write(f->fd, p + done, chunk);
+    if (w < 0) {
+      if (errno == EINTR) continue;
+      return done > 0 ? done : -1;
+    }
+    done += w;
+  }
+  return done;
+}
+
+bool seek_file(File* f, int64_t offset) {
+  return f && offset >= 0 && lseek(f->fd, static_cast<off_t>(offset), SEEK_SET) == static_cast<off_t>(offset);
+}
+
+int64_t seek_file_end(File* f) {
+  if (!f) return -1;
+  return static_cast<int64_t>(lseek(f->fd, 0, SEEK_END));
+}
+
+int64_t file_size(File* f) {
+  struct stat st;
+  if (!f || fstat(f->fd, &st) != 0) return -1;
+  return static_cast<int64_t>(st.st_size);
+}
+
+bool close_file(File* f) {
+  if (!f) return false;
+  const bool ok = ::close(f->fd) == 0;
+  delete f;
+  return ok;
+}
+
 // ---------------------------------------------------------------------------
 // [SECTION] Processes
 
@@ -251,6 +377,66 @@ bool run_process(const std::string& line, bool wait, int* exit_code) {
     else if (WIFSIGNALED(status))
       *exit_code = 128 + WTERMSIG(status);
   }
+  return true;
+}
+
+bool run_capture(const std::vector<std::string>& args, std::string& out, int* exit_code) {
+  if (args.empty() || args[0].empty()) return false;
+  std::vector<std::string> sys_args;
+  for (const auto& a : args) sys_args.push_back(to_sys(a));
+  std::vector<char*> argv;
+  for (auto& a : sys_args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+
+  int pipe_fds[2];
+  if (pipe2(pipe_fds, O_CLOEXEC) != 0) return false;
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, pipe_fds[1], STDOUT_FILENO);
+  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+  pid_t pid = 0;
+  const int rc = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  ::close(pipe_fds[1]);
+  if (rc != 0) {
+    ::close(pipe_fds[0]);
+    return false;
+  }
+  char buf[4096];
+  for (;;) {
+    const ssize_t r = read(pipe_fds[0], buf, sizeof buf);
+    if (r < 0 && errno == EINTR) continue;
+    if (r <= 0) break;
+    out.append(buf, static_cast<size_t>(r));
+  }
+  ::close(pipe_fds[0]);
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  if (exit_code) *exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  out = from_sys(out);
+  return true;
+}
+
+bool file_dialog(bool open, const std::string& start_dir, const std::vector<FileFilter>& filters,
+                 std::string& chosen) {
+  std::vector<std::string> args = {"zenity", "--file-selection"};
+  if (!open) {
+    args.emplace_back("--save");
+    args.emplace_back("--confirm-overwrite");
+  }
+  if (!start_dir.empty()) args.push_back("--filename=" + start_dir + (start_dir.back() == '/' ? "" : "/"));
+  for (const FileFilter& f : filters) {
+    std::string option = "--file-filter=" + f.description + " |";
+    for (const std::string& p : f.patterns) option += " " + p;
+    args.push_back(option);
+  }
+  std::string out;
+  int code = -1;
+  if (!run_capture(args, out, &code) || code != 0) return false;
+  while (!out.empty() && (out.back() == '\n' || out.back() == '\r')) out.pop_back();
+  if (out.empty()) return false;
+  chosen = out;
   return true;
 }
 

@@ -506,4 +506,8 @@ void message_box(const char* caption, const char* text, BoxIcon icon) {
                            cp1252_to_utf8(text ? text : "").c_str(), nullptr);
 }
 
+bool open_document(const std::string& path_or_url) {
+  return SDL_OpenURL(cp1252_to_utf8(path_or_url).c_str()) == 0;
+}
+
 }  // namespace mxt::platform

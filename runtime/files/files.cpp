@@ -1,0 +1,301 @@
+// The file layer underneath every loader: name policy (separators, letter
+// case), in-memory names and the images they may name, and RtFile.
+//
+// [SECTION] Names: separators and letter case
+// [SECTION] In-memory names and the images behind them
+// [SECTION] RtFile
+// [SECTION] Commands
+#include "runtime/files/files.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "runtime/files/directories.h"
+#include "runtime/files/limits.h"
+#include "runtime/platform/platform.h"
+
+namespace mxt {
+
+// ---------------------------------------------------------------------------
+// [SECTION] Names: separators and letter case
+
+namespace {
+
+char fold(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// The entry of `dir` whose name equals `component` ignoring letter case; the
+// smallest such name when several do, so the choice does not depend on the
+// order the directory lists them in.
+bool find_ignoring_case(const std::string& dir, const std::string& component, std::string& found) {
+  std::vector<platform::DirEntry> entries;
+  if (!platform::list_directory(dir, entries)) return false;
+  bool any = false;
+  for (const auto& e : entries) {
+    if (same_name_ignoring_case(e.name, component) && (!any || e.name < found)) {
+      found = e.name;
+      any = true;
+    }
+  }
+  return any;
+}
+
+}  // namespace
+
+bool same_name_ignoring_case(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (fold(a[i]) != fold(b[i])) return false;
+  return true;
+}
+
+void to_forward_slashes(RtString& s) {
+  for (uint32_t i = 0; i < s.length; ++i)
+    if (s.data[i] == '\\') s.data[i] = '/';
+}
+
+// A name that exists as written costs one look at the disk; only a miss walks
+// the components. Components that exist nowhere are kept as written, so a
+// file about to be created gets the spelling the game gave it.
+std::string platform_name(const RtString& name) {
+  std::string p(name.view());
+  std::replace(p.begin(), p.end(), '\\', '/');
+  if (p.empty() || platform::path_kind(p) != platform::PathKind::missing) return p;
+  std::string resolved;
+  size_t i = 0;
+  if (p[0] == '/') {
+    resolved = "/";
+    i = 1;
+  }
+  while (i <= p.size()) {
+    size_t j = p.find('/', i);
+    if (j == std::string::npos) j = p.size();
+    std::string component = p.substr(i, j - i);
+    if (!component.empty() && component != "." && component != ".." &&
+        platform::path_kind(resolved + component) == platform::PathKind::missing) {
+      std::string found;
+      if (!find_ignoring_case(resolved.empty() ? "." : resolved, component, found))
+        return resolved + p.substr(i);
+      component = found;
+    }
+    resolved += component;
+    if (j < p.size()) resolved += '/';
+    i = j + 1;
+  }
+  return resolved;
+}
+
+int remove_path(const std::string& path) {
+  switch (platform::path_kind(path)) {
+    case platform::PathKind::missing:
+      return -1;
+    case platform::PathKind::directory: {
+      // A folder cannot go while it is the current directory: step out first.
+      const std::string full = platform::absolute_path(path);
+      if (!full.empty() && full == platform::absolute_path(platform::current_dir()))
+        platform::set_current_dir(full + "/..");
+      platform::remove_directory(path);
+      return 1;  // as on Windows, the result does not tell whether it went
+    }
+    default:
+      return platform::remove_file(path) ? 1 : 0;
+  }
+}
+
+// ---------------------------------------------------------------------------
+// [SECTION] In-memory names and the images behind them
+//
+// The name format shows a size and an address in the process. Taken at its
+// word it would let any text read any memory, so a name only opens when it
+// names, exactly, an image the runtime itself handed out (archive
+// extractions) or one a game registered.
+
+namespace {
+
+struct MemoryImage {
+  uintptr_t address;
+  int64_t size;
+};
+std::vector<MemoryImage> g_images;  // plain data; emptied as images go
+
+// Hexadecimal digits after optional blanks, as strtol in base 16 reads the
+// padded fields; `end` is where the digits stop.
+bool parse_hex(const char* s, size_t from, size_t to, uint64_t& value, size_t& end) {
+  size_t i = from;
+  while (i < to && s[i] == ' ') ++i;
+  const size_t digits = i;
+  value = 0;
+  for (; i < to; ++i) {
+    const char c = s[i];
+    int d;
+    if (c >= '0' && c <= '9') d = c - '0';
+    else if (c >= 'a' && c <= 'f') d = c - 'a' + 10;
+    else if (c >= 'A' && c <= 'F') d = c - 'A' + 10;
+    else break;
+    if (i - digits >= 16) return false;  // more digits than an address has
+    value = value * 16 + static_cast<uint64_t>(d);
+  }
+  end = i;
+  return i > digits;
+}
+
+}  // namespace
+
+bool is_memory_name(const char* name) { return name && std::strncmp(name, "mem://", 6) == 0; }
+
+RtString memory_name(const void* address, int64_t size) {
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "mem://%8x.%8lx", static_cast<unsigned>(size),
+                static_cast<unsigned long>(reinterpret_cast<uintptr_t>(address)));
+  return RtString(buf);
+}
+
+// The size field is the 8 characters after "mem://", the address follows the
+// "." at character 14; nothing else may follow.
+bool parse_memory_name(const char* name, uintptr_t& address, int64_t& size) {
+  if (!is_memory_name(name)) return false;
+  const size_t len = std::strlen(name);
+  if (len < 16 || name[14] != '.') return false;
+  uint64_t v = 0;
+  size_t end = 0;
+  if (!parse_hex(name, 6, 14, v, end) || end != 14) return false;
+  size = static_cast<int64_t>(v);
+  if (!parse_hex(name, 15, len, v, end) || end != len) return false;
+  address = static_cast<uintptr_t>(v);
+  return true;
+}
+
+bool find_memory_image(const char* name, const uint8_t*& data, int64_t& size) {
+  uintptr_t address = 0;
+  int64_t n = 0;
+  if (!parse_memory_name(name, address, n)) return false;
+  for (const MemoryImage& image : g_images) {
+    if (image.address == address && image.size == n) {
+      data = reinterpret_cast<const uint8_t*>(address);
+      size = n;
+      return true;
+    }
+  }
+  return false;
+}
+
+void register_memory_image(const void* data, int64_t size) {
+  if (!data || size < 0 || size > limits::kMaxMemoryName) return;
+  unregister_memory_image(data);
+  g_images.push_back({reinterpret_cast<uintptr_t>(data), size});
+}
+
+void unregister_memory_image(const void* data) {
+  const uintptr_t a = reinterpret_cast<uintptr_t>(data);
+  std::erase_if(g_images, [a](const MemoryImage& image) { return image.address == a; });
+}
+
+// ---------------------------------------------------------------------------
+// [SECTION] RtFile
+
+bool open_read(RtFile& f, const RtString& name) {
+  close(f);
+  if (name.empty()) return false;
+  if (is_memory_name(name.c_str())) {
+    const uint8_t* data = nullptr;
+    int64_t size = 0;
+    if (!find_memory_image(name.c_str(), data, size)) return false;
+    f.memory = data;
+    f.size = size;
+    return true;
+  }
+  platform::File* h = platform::open_file(platform_name(name), platform::FileMode::read);
+  if (!h) return false;
+  const int64_t size = platform::file_size(h);
+  if (size < 0) {
+    platform::close_file(h);
+    return false;
+  }
+  f.handle = h;
+  f.size = size;
+  return true;
+}
+
+bool open_write(RtFile& f, const RtString& name) {
+  close(f);
+  if (name.empty() || is_memory_name(name.c_str())) return false;
+  const std::string p = platform_name(name);
+  remove_path(p);
+  f.handle = platform::open_file(p, platform::FileMode::create);
+  return f.handle != nullptr;
+}
+
+bool open_append(RtFile& f, const RtString& name) {
+  close(f);
+  if (name.empty() || is_memory_name(name.c_str())) return false;
+  f.handle = platform::open_file(platform_name(name), platform::FileMode::open_or_create);
+  if (!f.handle) return false;
+  if (platform::seek_file_end(f.handle) < 0) {
+    close(f);
+    return false;
+  }
+  return true;
+}
+
+bool read_bytes(RtFile& f, void* dst, int64_t n) {
+  if (n < 0) return false;
+  if (f.handle) {
+    f.position += n;
+    return platform::read_file(f.handle, dst, n) == n;
+  }
+  if (!f.memory) return false;
+  const int64_t left = f.size - f.position;
+  if (left < 0) return false;
+  if (n > left) n = left;
+  if (n > 0) std::memcpy(dst, f.memory + f.position, static_cast<size_t>(n));
+  f.position += n;
+  return true;
+}
+
+bool write_bytes(RtFile& f, const void* src, int64_t n) {
+  if (!f.handle || n < 0) return false;
+  return platform::write_file(f.handle, src, n) == n;
+}
+
+bool seek_to(RtFile& f, int64_t position) {
+  if (position < 0 || position > f.size) return false;
+  if (f.handle && !platform::seek_file(f.handle, position)) return false;
+  if (!f.handle && !f.memory) return false;
+  f.position = position;
+  return true;
+}
+
+void close(RtFile& f) {
+  if (f.handle) platform::close_file(f.handle);
+  f.handle = nullptr;
+  f.memory = nullptr;
+  f.size = 0;
+  f.position = 0;
+}
+
+}  // namespace mxt
+
+// ---------------------------------------------------------------------------
+// [SECTION] Commands
+
+using namespace mxt;
+
+bool mxt_file_exists(const RtString& name) {
+  if (is_memory_name(name.c_str())) {
+    const uint8_t* data = nullptr;
+    int64_t size = 0;
+    return find_memory_image(name.c_str(), data, size);
+  }
+  const platform::PathKind kind = platform::path_kind(platform_name(name));
+  return kind != platform::PathKind::missing && kind != platform::PathKind::directory;
+}
+
+RtString mxt_register_memory_file(const void* data, int64_t size) {
+  if (!data || size < 0 || size > limits::kMaxMemoryName) return RtString();
+  register_memory_image(data, size);
+  return memory_name(data, size);
+}
+
+void mxt_unregister_memory_file(const void* data) { unregister_memory_image(data); }

@@ -1,0 +1,17 @@
+// Limits of the file layer, in one place. Every size read from a file is
+// checked against these (in 64 bits) before anything is allocated or read.
+#pragma once
+
+#include <cstdint>
+
+namespace mxt::limits {
+
+constexpr int64_t kPathBytes = 1024;                   // path buffers, terminator included
+constexpr int64_t kMaxEntryBytes = int64_t{1} << 30;   // largest archive entry after unpacking
+constexpr int64_t kMaxArchiveEntries = 1 << 20;        // directory entries walked per lookup
+constexpr int64_t kLzoExpansion = 256;                 // LZO1X makes < 256 bytes from each stored byte
+constexpr int64_t kMaxArchiveBytes = INT32_MAX;        // offsets are signed 32-bit
+constexpr int64_t kMaxMemoryName = UINT32_MAX;         // an in-memory name's size has 8 hex digits
+constexpr int64_t kCopyBlock = 4096;                   // file copies go in blocks of this size
+
+}  // namespace mxt::limits
