@@ -11,10 +11,13 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include "runtime/core/runtime.h"
 #include "runtime/core/window.h"
+#include "runtime/gfx2d/draw.h"
+#include "runtime/gfx2d/image.h"
 #include "runtime/gfx2d/renderer.h"
 #include "runtime/input/input.h"
 #include "runtime/platform/platform.h"
@@ -144,23 +147,24 @@ void read_headless_settings() {
   if (const char* s = std::getenv("MXT_SCREENSHOT")) headless.screenshot = s;
 }
 
-// The frame about to be presented, read from the back buffer before the swap.
+// The frame about to be presented, read from the back buffer before the swap,
+// written as the name's extension says (PNG for ".png").
 void save_screenshot(VuduRODoverore& r, const std::string& path) {
   const int w = r.window_width, h = r.window_height;
-  if (w <= 0 || h <= 0) return;
-  std::vector<unsigned char> rgb(static_cast<size_t>(w) * static_cast<size_t>(h) * 3);
+  ImageBuffer image;
+  if (w <= 0 || h <= 0 || !image.size_to(w, h)) return;
+  std::vector<uint8_t> rgba(static_cast<size_t>(w) * static_cast<size_t>(h) * 4);
+  flush_drawing();
   glPixelStorei(GL_PACK_ALIGNMENT, 1);
   glReadBuffer(GL_BACK);
-  glReadPixels(0, 0, w, h, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
-  FILE* f = std::fopen(path.c_str(), "wb");
-  if (!f) {
-    std::fprintf(stderr, "moxtril: cannot write the screenshot %s\n", path.c_str());
-    return;
+  glReadPixels(0, 0, w, h, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+  for (int y = 0; y < h; ++y) {
+    uint8_t* row = image.pixel(0, y);
+    std::memcpy(row, &rgba[static_cast<size_t>(h - 1 - y) * static_cast<size_t>(w) * 4], static_cast<size_t>(w) * 4);
+    for (int x = 0; x < w; ++x) row[x * 4 + 3] = 255;  // the picture as seen: opaque
   }
-  std::fprintf(f, "P6\n%d %d\n255\n", w, h);
-  for (int y = h - 1; y >= 0; --y)
-    std::fwrite(rgb.data() + static_cast<size_t>(y) * static_cast<size_t>(w) * 3, 1, static_cast<size_t>(w) * 3, f);
-  std::fclose(f);
+  if (!write_image(RtString(path.c_str()), image))
+    std::fprintf(stderr, "moxtril: cannot write the screenshot %s\n", path.c_str());
 }
 
 void serve_reactivation_request() {

@@ -12,6 +12,8 @@
 #include <cstring>
 
 #include "runtime/core/runtime.h"
+#include "runtime/gfx2d/draw.h"
+#include "runtime/gfx2d/sprites.h"
 #include "runtime/gfx2d/viewport.h"
 #include "runtime/platform/platform.h"
 
@@ -39,6 +41,7 @@ void GlStateCache::mark_unset() { std::memset(switches, 0x7F, sizeof switches); 
 void GlStateCache::enable(GlCap cap) {
   int32_t& s = switches[static_cast<int>(cap)];
   if (s == 1) return;
+  flush_drawing();
   glEnable(gl_enum(cap));
   ++gl_calls;
   s = 1;
@@ -47,6 +50,7 @@ void GlStateCache::enable(GlCap cap) {
 void GlStateCache::disable(GlCap cap) {
   int32_t& s = switches[static_cast<int>(cap)];
   if (s == 0) return;
+  flush_drawing();
   glDisable(gl_enum(cap));
   ++gl_calls;
   s = 0;
@@ -54,6 +58,7 @@ void GlStateCache::disable(GlCap cap) {
 
 void GlStateCache::set_colour(float r, float g, float b, float a) {
   if (colour[0] == r && colour[1] == g && colour[2] == b && colour[3] == a) return;
+  flush_drawing();
   glColor4f(r, g, b, a);
   ++gl_calls;
   colour[0] = r;
@@ -170,15 +175,29 @@ void software_rendering_check() {
 
 VuduRODoverore::VuduRODoverore() {
   for (int32_t& slot : background_slots) slot = -1;
+  sprites = new SpriteRecord[kSpriteCount]();
 }
 
 VuduRODoverore::~VuduRODoverore() {
+  // Textures go while the context is still current.
+  if (window && gl_context) {
+    platform::make_current(window, gl_context);
+    flush_drawing();
+    for (int n = 0; n < kSpriteCount; ++n) {
+      SpriteRecord& rec = sprites[n];
+      if (rec.texture) glDeleteTextures(1, &rec.texture);
+      if (rec.mipmapped_texture) glDeleteTextures(1, &rec.mipmapped_texture);
+      rec = SpriteRecord{};
+    }
+  }
   destroy_window();
   if (gl_context) {
     platform::make_current(nullptr, nullptr);
     platform::delete_gl_context(gl_context);
     gl_context = nullptr;
   }
+  delete[] sprites;
+  sprites = nullptr;
 }
 
 void VuduRODoverore::destroy_window() {
@@ -277,10 +296,42 @@ bool VuduRODoverore::init_window(int width, int height, int bits, int fps, int s
 // [SECTION] Default state, clearing and presenting
 
 void VuduRODoverore::bind_sprite(int n, int second, int mipmapped) {
+  if (n == bound_sprite && second == bound_second_sprite && mipmapped == bound_mipmapped) return;
+  flush_drawing();
   bound_sprite = n;
   bound_second_sprite = second;
   bound_mipmapped = mipmapped;
-  if (n < 0) glBindTexture(GL_TEXTURE_2D, 0);
+  auto name_of = [&](int m) -> GLuint {
+    const SpriteRecord* rec = (sprites && m >= 0 && m < kSpriteCount) ? &sprites[m] : nullptr;
+    if (!rec) return 0;
+    return mipmapped ? rec->mipmapped_texture : rec->texture;
+  };
+  auto bind_unit = [&](GLuint name) {
+    glBindTexture(GL_TEXTURE_2D, name);
+    glEnable(GL_TEXTURE_2D);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
+  };
+  forget_texture_parameters();
+  if (!gl_ext.ActiveTextureARB) {
+    if (n < 0) {
+      glDisable(GL_TEXTURE_2D);
+      gl_state.enable(GlCap::color_material);
+    } else {
+      bind_unit(name_of(n));
+    }
+    return;
+  }
+  gl_ext.ActiveTextureARB(GL_TEXTURE1_ARB);
+  if (n >= 0 && second >= 0)
+    bind_unit(name_of(n));
+  else
+    glDisable(GL_TEXTURE_2D);
+  gl_ext.ActiveTextureARB(GL_TEXTURE0_ARB);
+  if (n < 0)
+    glDisable(GL_TEXTURE_2D);
+  else
+    bind_unit(name_of(second >= 0 ? second : n));
 }
 
 void VuduRODoverore::apply_default_state() {
@@ -306,17 +357,19 @@ void VuduRODoverore::apply_default_state() {
   glHint(GL_POLYGON_SMOOTH_HINT, GL_FASTEST);
 
   smoothing = 1;
+  bound_sprite = -2;  // GL's binding is not known here
   bind_sprite(-1);
   gl_state.disable(GlCap::alpha_test);
   alpha_test_ref = 1.0f;
 
   gl_state.enable(GlCap::blend);
-  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  set_blend_func(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
   alpha_value = 1.0f;
   gl_state.set_colour(1, 1, 1, 1);
 }
 
 void VuduRODoverore::clear_background() {
+  flush_drawing();
   // A background picture in slot 0 is drawn by the surface commands; until a
   // sprite is there, the clear colour does the work.
   if (clear_enabled || depth_clear_pending) {
@@ -344,6 +397,7 @@ void VuduRODoverore::set_clear_colour(int32_t colour) {
 
 bool VuduRODoverore::present(void (*message_callback)()) {
   // Drawing into an offscreen surface ends here once surfaces exist.
+  flush_drawing();
   platform::swap_window(window);
   clear_background();
   // Pump and pace: sleep while more than 7 ms remain (waking 3 ms early),
@@ -369,7 +423,7 @@ void VuduRODoverore::begin_frame() {
   gl_state.disable(GlCap::alpha_test);
   alpha_test_ref = 1.0f;
   gl_state.enable(GlCap::blend);
-  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  set_blend_func(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
   alpha_value = 1.0f;
   gl_state.set_colour(1, 1, 1, 1);
   // Shader programs are switched off here once they exist.

@@ -20,6 +20,7 @@ namespace mxt {
 namespace platform {
 struct Window;
 }
+struct SpriteRecord;
 
 // ---------------------------------------------------------------------------
 // GL state cache
@@ -114,9 +115,10 @@ class VuduRODoverore {
   void destroy_window();            // window gone; the context is kept for a new window
 
   // Members, in the order the renderer keeps them.
-  int32_t bound_sprite = -1;
+  int32_t bound_sprite = -2;             // -2: unknown, so the next bind reaches GL
   int32_t bound_second_sprite = -1;
   int32_t bound_mipmapped = 0;
+  SpriteRecord* sprites = nullptr;       // 65 537 records, allocated with the renderer
   float alpha_value = 0.0f;
   float alpha_test_ref = 1.0f;
   uint8_t clear_enabled = 1;

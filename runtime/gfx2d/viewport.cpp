@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "runtime/core/runtime.h"
+#include "runtime/gfx2d/draw.h"
 #include "runtime/gfx2d/renderer.h"
 
 namespace mxt {
@@ -98,6 +99,7 @@ ViewportRect gl_viewport_for(int orientation, int x, int y, int w, int h, int wi
 }
 
 void VuduRODoverore::set_viewport(int x, int y, int w, int h, float zoom) {
+  flush_drawing();
   if (virtual_height == 0) {
     virtual_width = window_width;
     virtual_height = window_height;

@@ -1,6 +1,9 @@
 #include "support/gl.h"
 
 #include "runtime/core/runtime.h"
+#include "runtime/gfx2d/draw.h"
+#include "runtime/gfx2d/viewport.h"
+#include "runtime/platform/platform.h"
 
 namespace mxt_test {
 
@@ -9,6 +12,7 @@ Rgba read_pixel(int x, int y) {
   glGetIntegerv(GL_VIEWPORT, vp);
   const int height = mxt::rt.renderer ? mxt::rt.renderer->window_height : vp[3];
   uint8_t p[4] = {0, 0, 0, 0};
+  mxt::flush_drawing();
   glPixelStorei(GL_PACK_ALIGNMENT, 1);
   glReadBuffer(GL_BACK);
   glReadPixels(x, height - 1 - y, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, p);
@@ -18,6 +22,7 @@ Rgba read_pixel(int x, int y) {
 float read_depth(int x, int y) {
   const int height = mxt::rt.renderer ? mxt::rt.renderer->window_height : 0;
   float d = -1;
+  mxt::flush_drawing();
   glReadPixels(x, height - 1 - y, 1, 1, GL_DEPTH_COMPONENT, GL_FLOAT, &d);
   return d;
 }
@@ -51,6 +56,28 @@ void fill_rect(float x0, float y0, float x1, float y1, float r, float g, float b
   glVertex2f(x1, y1);
   glVertex2f(x0, y1);
   glEnd();
+}
+
+mxt::VuduRODoverore* RendererTest::renderer = nullptr;
+
+void RendererTest::SetUpTestSuite() { renderer = make_renderer(kWidth, kHeight); }
+
+void RendererTest::TearDownTestSuite() {
+  destroy_renderer(renderer);
+  renderer = nullptr;
+}
+
+void RendererTest::SetUp() {
+  ASSERT_NE(renderer, nullptr) << mxt::platform::last_error();
+  mxt::rt.renderer = renderer;
+  mxt::rt.window = renderer->window;
+  mxt::platform::make_current(renderer->window, renderer->gl_context);
+  mxt::virtual_screen = mxt::VirtualScreen{};
+  renderer->orientation = 0;
+  renderer->virtual_width = renderer->virtual_height = 0;
+  renderer->colour_key = 0x8000FF;
+  renderer->set_clear_colour(0);
+  renderer->apply_default_state();
 }
 
 }  // namespace mxt_test

@@ -2,7 +2,10 @@
 // this process, and pixels read back from the frame being drawn.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
+#include <ostream>
 
 #include "runtime/gfx2d/renderer.h"
 
@@ -24,9 +27,20 @@ void destroy_renderer(mxt::VuduRODoverore* r);
 // Fills the logical rectangle [x0, x1) x [y0, y1) with a colour, untextured.
 void fill_rect(float x0, float y0, float x1, float y1, float r, float g, float b);
 
-}  // namespace mxt_test
+// A window of its own for a test suite, reset to the default 2D state and
+// cleared to black before each test.
+class RendererTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite();
+  static void TearDownTestSuite();
+  void SetUp() override;
+  static mxt::VuduRODoverore* renderer;
+  static constexpr int kWidth = 200;
+  static constexpr int kHeight = 200;
+};
 
-#include <ostream>
-inline std::ostream& operator<<(std::ostream& os, const mxt_test::Rgba& c) {
+inline std::ostream& operator<<(std::ostream& os, const Rgba& c) {
   return os << "rgba(" << int(c.r) << "," << int(c.g) << "," << int(c.b) << "," << int(c.a) << ")";
 }
+
+}  // namespace mxt_test

@@ -1,0 +1,48 @@
+// Test images made in code: BMP files of every layout the decoder meets, PNG
+// variants through libpng and JPEG through libjpeg, so fixtures are exact
+// and rebuilt on every run.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace mxt_test {
+
+using Rgb = std::array<uint8_t, 3>;
+
+struct BmpSpec {
+  int width = 0, height = 0;        // height < 0: top-down
+  int bits = 24;
+  bool core_header = false;         // the 12-byte header of old files
+  uint32_t info_size = 40;          // written as it is when not a core header
+  uint32_t compression = 0;
+  std::vector<Rgb> palette;         // red, green, blue
+  std::vector<uint8_t> pixel_data;  // stored rows (or RLE stream) exactly as in the file
+  std::array<uint32_t, 3> masks{};  // bitfields, written when compression is 3
+};
+std::string build_bmp(const BmpSpec& spec);
+
+// Stored rows for uncompressed depths: value(x, y) gives the palette index
+// (depths up to 8), the 16-bit word (16) or the colour (24, 32), for stored
+// row y (0 = first row in the file).
+std::vector<uint8_t> bmp_rows(int width, int height, int bits, const std::function<uint32_t(int x, int y)>& value);
+
+struct PngSpec {
+  int width = 0, height = 0;
+  int colour_type = 6;              // PNG_COLOR_TYPE_*
+  int bit_depth = 8;
+  bool interlaced = false;
+  std::vector<Rgb> palette;
+  std::vector<uint8_t> trns;        // palette alphas (or empty)
+  std::vector<uint8_t> samples;     // packed rows as libpng takes them
+};
+std::string build_png(const PngSpec& spec);
+
+// A JPEG of w x h from RGB (components 3) or grey (components 1) samples.
+std::string build_jpeg(int width, int height, int components, const std::vector<uint8_t>& samples,
+                       bool progressive, int quality = 95);
+
+}  // namespace mxt_test
