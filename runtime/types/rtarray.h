@@ -22,6 +22,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <new>
 #include <type_traits>
 #include <utility>
@@ -315,7 +316,8 @@ void mxt_array_push(RtArray<T>& a, const T& value) {
     mxt::fatal_error(8);
     return;
   }
-  if (a.data && &value >= a.data && &value < a.data + a.capacity) {
+  const std::less<const T*> before;
+  if (a.data && !before(&value, a.data) && before(&value, a.data + a.capacity)) {
     const T copy(value);  // the value lives in the array, which may move
     mxt_array_push(a, copy);
     return;
