@@ -7,6 +7,7 @@
 #include "runtime/types/string_ops.h"
 
 #include <cstring>
+#include <new>
 #include <string_view>
 #include <vector>
 
@@ -162,22 +163,30 @@ void to_lower(RtString& s) {
 
 ByteSearch::ByteSearch(const char* pattern, size_t length)
     : pattern_(reinterpret_cast<const unsigned char*>(pattern)), length_(length) {
-  const uint32_t full = static_cast<uint32_t>(std::min<size_t>(length, UINT32_MAX));
-  for (uint32_t& s : shift_) s = full;
-  for (size_t i = 0; i + 1 < length; ++i) shift_[pattern_[i]] = static_cast<uint32_t>(length - 1 - i);
+  if (length < kShiftTableMin) return;
+  std::memset(shift_, static_cast<int>(std::min<size_t>(length, 255)), sizeof shift_);
+  for (size_t i = length > 256 ? length - 256 : 0; i + 1 < length; ++i)
+    shift_[pattern_[i]] = static_cast<uint8_t>(length - 1 - i);
 }
 
 int64_t ByteSearch::find(const char* text, size_t length, size_t from) const {
   const size_t m = length_;
   if (m == 0 || from > length || length - from < m) return -1;
   const unsigned char* t = reinterpret_cast<const unsigned char*>(text);
-  if (m == 1) {  // one byte: the library's scan is the fastest search there is
-    const void* hit = std::memchr(t + from, pattern_[0], length - from);
-    return hit ? static_cast<const unsigned char*>(hit) - t : -1;
+  const size_t last_start = length - m;
+  if (m < kShiftTableMin) {
+    for (size_t i = from; i <= last_start;) {
+      const void* hit = std::memchr(t + i, pattern_[0], last_start + 1 - i);
+      if (!hit) return -1;
+      i = static_cast<size_t>(static_cast<const unsigned char*>(hit) - t);
+      if (std::memcmp(t + i + 1, pattern_ + 1, m - 1) == 0) return static_cast<int64_t>(i);
+      ++i;
+    }
+    return -1;
   }
   const size_t last = m - 1;
   const unsigned char last_byte = pattern_[last];
-  for (size_t i = from; i <= length - m;) {
+  for (size_t i = from; i <= last_start;) {
     const unsigned char c = t[i + last];
     if (c == last_byte && std::memcmp(t + i, pattern_, last) == 0) return static_cast<int64_t>(i);
     i += shift_[c];
@@ -229,15 +238,21 @@ RtString mxt_replace_text(const RtString& text, const RtString& pattern, const R
     hits.push_back(static_cast<uint32_t>(at));
   const int64_t growth = static_cast<int64_t>(replacement.length) - static_cast<int64_t>(m);
   const int64_t size = static_cast<int64_t>(text.length) + static_cast<int64_t>(hits.size()) * growth;
+  if (size > UINT32_MAX - 32) throw std::bad_alloc();  // as any string too long to hold
   RtString r;
-  r.reserve(static_cast<uint32_t>(std::min<int64_t>(size, UINT32_MAX - 32)), false);
+  if (size == 0) return r;
+  char* out = r.writable_buffer(static_cast<uint32_t>(size));
   size_t done = 0;
   for (const uint32_t hit : hits) {
-    r.append_bytes(text.data + done, hit - done);
-    r.append_bytes(replacement.data, replacement.length);
+    std::memcpy(out, text.data + done, hit - done);
+    out += hit - done;
+    std::memcpy(out, replacement.data, replacement.length);
+    out += replacement.length;
     done = hit + m;
   }
-  r.append_bytes(text.data + done, text.length - done);
+  std::memcpy(out, text.data + done, text.length - done);
+  r.data[size] = 0;
+  r.length = static_cast<uint32_t>(size);
   return r;
 }
 

@@ -134,10 +134,13 @@ const char* find_first_of(const char* text, const char* set);     // first byte 
 const char* find_first_not_of(const char* text, const char* set); // first byte not in the set, or null
 std::wstring to_wide_text(const RtString& s);                    // code page 1252 to wide characters
 
-// Boyer-Moore-Horspool over bytes: the table is built once per pattern and
-// serves every search for it.
+// Leftmost occurrence of a byte pattern. Patterns of kShiftTableMin bytes or
+// more use Boyer-Moore-Horspool, its shift table built once per pattern for
+// every search with it; shorter ones gain too little from the table and are
+// found by scanning for their first byte with memchr.
 class ByteSearch {
  public:
+  static constexpr size_t kShiftTableMin = 8;
   ByteSearch(const char* pattern, size_t length);
   // Offset of the leftmost occurrence in text[from, length), or -1. An empty
   // pattern is found nowhere.
@@ -146,7 +149,7 @@ class ByteSearch {
  private:
   const unsigned char* pattern_;
   size_t length_;
-  uint32_t shift_[256];
+  uint8_t shift_[256];  // shifts above 255 are cut to 255, which is always safe
 };
 
 // search_bytes: one search, as ByteSearch(pattern).find(text).

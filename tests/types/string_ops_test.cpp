@@ -162,11 +162,13 @@ TEST(StringOps, FindingForwardAndBackward) {
 
 TEST(StringOps, SearchAgreesWithStdStringOnRandomTexts) {
   std::mt19937 rng(5);
-  for (int round = 0; round < 3000; ++round) {
-    std::string text(rng() % 40, ' '), pattern(1 + rng() % 5, ' ');
+  // Short patterns and long ones (the shift table), often planted in the text.
+  for (int round = 0; round < 6000; ++round) {
+    std::string text(rng() % 60, ' '), pattern(1 + rng() % 12, ' ');
     for (char& c : text) c = static_cast<char>("ab\xE9"[rng() % 3]);
     for (char& c : pattern) c = static_cast<char>("ab\xE9"[rng() % 3]);
-    const int start = static_cast<int>(rng() % 42);
+    if (rng() % 2) text.insert(rng() % (text.size() + 1), pattern);
+    const int start = static_cast<int>(rng() % 62);
     const size_t expected = start < static_cast<int>(text.size()) ? text.find(pattern, start) : std::string::npos;
     ASSERT_EQ(mxt_find_text(RtString(text), RtString(pattern), start),
               expected == std::string::npos ? -1 : static_cast<int>(expected))
@@ -175,6 +177,14 @@ TEST(StringOps, SearchAgreesWithStdStringOnRandomTexts) {
     for (size_t at = 0; (at = replaced.find(pattern, at)) != std::string::npos; at += 2) replaced.replace(at, pattern.size(), "<>");
     ASSERT_EQ(mxt_replace_text(RtString(text), RtString(pattern), "<>").view(), replaced);
   }
+}
+
+TEST(StringOps, PatternsLongerThanTheShiftRange) {
+  std::string pattern(300, 'x');
+  pattern[0] = 'y';  // the only y is further than 255 bytes from the end
+  const std::string text = std::string(1000, 'x') + "y" + std::string(299, 'x') + "z" + pattern + "x";
+  EXPECT_EQ(mxt_find_text(RtString(text), RtString(pattern), 0), static_cast<int>(text.find(pattern)));
+  EXPECT_EQ(mxt_find_text_back(RtString(text), RtString(pattern), -1), static_cast<int>(text.rfind(pattern)));
 }
 
 TEST(StringOps, ReplacingNeverSearchesWhatItInserted) {
