@@ -89,14 +89,12 @@ RtString mxt_lower_text(const RtString& text);
 // ---------------------------------------------------------------------------
 // [SECTION] Searching, replacing, trimming and splitting
 
-int mxt_find_text(const RtString& text, const RtString& pattern, int start);       // first at or after start (< 0: 0), or -1
-int mxt_find_text_back(const RtString& text, const RtString& pattern, int start);  // last beginning at or before start
-                                                                                    // (< 0: the last possible), or -1
+int mxt_find_text(const RtString& text, const RtString& pattern, int start);       // first at/after start (< 0: 0), or -1
+int mxt_find_text_back(const RtString& text, const RtString& pattern, int start);  // last at/before start (< 0: any), or -1
 RtString mxt_replace_text(const RtString& text, const RtString& pattern, const RtString& replacement);  // every occurrence, left to right
 RtString mxt_trim_left_text(const RtString& text, const RtString& set);   // without leading bytes of the set
 RtString mxt_trim_right_text(const RtString& text, const RtString& set);  // without trailing bytes of the set
-int mxt_split_text(const RtString& text, RtArray<RtString>& parts, const RtString& delimiters, int skip_empty);
-                                                                 // parts between delimiter bytes; returns their number
+int mxt_split_text(const RtString& text, RtArray<RtString>& parts, const RtString& delimiters, int skip_empty);  // part count
 
 // ---------------------------------------------------------------------------
 // [SECTION] Hexadecimal, URL and UTF-8 text
