@@ -318,7 +318,7 @@ void mxt::dim_exact(RtArray<T>& a, int first, int second, int third, int fourth)
 
 template <class T>
 void mxt_dim_data(RtArray<T>& a, int n, const T* values) {
-  if (!a.dim(n, 0, 0, 0, false)) return;
+  if (!a.dim(n, 0, 0, 0, false) || !values) return;
   for (int i = 0; i < a.size0; ++i) a.data[i] = values[i];
 }
 
@@ -347,7 +347,7 @@ void mxt_array_push(RtArray<T>& a, const T& value) {
   }
   if (a.size0 + 1 < a.capacity) {
     ++a.size0;
-    a.count = a.stride1 = a.size0;
+    a.count = a.stride1 = a.stride2 = a.stride3 = a.size0;
     a.dims = 1;
   } else if (!a.redim(a.size0 + 1, 0, 0, 0)) {
     return;

@@ -71,27 +71,17 @@ TEST(Numbers, DegreeTrigonometryAndClampedInverses) {
   EXPECT_TRUE(std::isnan(mxt_acos(kNaN)));
 }
 
-TEST(Numbers, RemaindersMinimaAndMaxima) {
+TEST(Numbers, RemaindersByZeroAndMixedMinimaAndMaxima) {
   EXPECT_EQ(mxt_mod(7, 0), 0);
   EXPECT_EQ(mxt_mod(-7, 3), -1);
   EXPECT_EQ(mxt_mod(7, -3), 1);
   EXPECT_EQ(mxt_mod(INT32_MIN, -1), 0);
   EXPECT_EQ(mxt_fmod(5.5, 0), 0);
   EXPECT_EQ(mxt_fmod(5.5, 2), 1.5);
-  EXPECT_EQ(mxt_fmod(-5.5, 2), -1.5);
   EXPECT_TRUE(std::isnan(mxt_fmod(5.5, kNaN)));
-  EXPECT_TRUE(std::isnan(mxt_sqrt(-1)));
-  EXPECT_EQ(mxt_log(0), -kInf);
-
   EXPECT_EQ(mxt_max(3, 7.9), 7);  // the number is truncated first
-  EXPECT_EQ(mxt_max(3, -7.9), 3);
   EXPECT_EQ(mxt_max(2.5, 3), 3.0);
-  EXPECT_EQ(mxt_max(2.5, 2.25), 2.5);
-  EXPECT_EQ(mxt_max(-4, -9), -4);
-  EXPECT_EQ(mxt_min(2.5, 2.25f), 2.25);
   EXPECT_EQ(mxt_min(3, 2.5), 2.5);
-  EXPECT_EQ(mxt_min(-4, -9), -9);
-  EXPECT_EQ(mxt_min(1.5, 2), 1.5);
 }
 
 TEST(Numbers, TruncationTowardZeroWithTheProcessorsOutOfRangeValue) {
