@@ -10,3 +10,4 @@
 #include "runtime/types/numbers.h"
 #include "runtime/types/rtarray.h"
 #include "runtime/types/rtstring.h"
+#include "runtime/types/string_ops.h"

@@ -22,6 +22,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <new>
 #include <type_traits>
 #include <utility>
@@ -176,25 +177,38 @@ class RtArray : public mxt::ArrayShape {
   }
   ~RtArray() { delete[] data; }
 
+  // The fast path is one unsigned compare per index and one branch. Negative
+  // first indices and indices into dimensions of size 0 take the slower path.
   T& at(int i) {
-    if (i < 0) i += size0;
-    if (data && static_cast<uint32_t>(i) < static_cast<uint32_t>(size0)) [[likely]]
+    if (static_cast<uint32_t>(i) < static_cast<uint32_t>(size0)) [[likely]]
       return data[i];
-    return failed_access(i, 0, 0, 0);
+    return checked_access(i, 0, 0, 0);
   }
-  T& at(int i, int j, int k = 0, int l = 0) {
-    if (i < 0) i += size0;
-    if (data && static_cast<uint32_t>(i) < static_cast<uint32_t>(size0) && fits(j, size1) && fits(k, size2) &&
-        fits(l, size3)) [[likely]]
-      return data[i + j * stride1 + k * stride2 + l * stride3];
-    return failed_access(i, j, k, l);
+  T& at(int i, int j) {
+    if ((static_cast<uint32_t>(i) < static_cast<uint32_t>(size0)) & (static_cast<uint32_t>(j) < static_cast<uint32_t>(size1)))
+        [[likely]]
+      return data[i + j * stride1];
+    return checked_access(i, j, 0, 0);
   }
-  const T& at(int i) const { return const_cast<RtArray*>(this)->at(i); }
-  const T& at(int i, int j, int k = 0, int l = 0) const { return const_cast<RtArray*>(this)->at(i, j, k, l); }
-  T& operator()(int i) { return at(i); }
-  T& operator()(int i, int j, int k = 0, int l = 0) { return at(i, j, k, l); }
-  const T& operator()(int i) const { return at(i); }
-  const T& operator()(int i, int j, int k = 0, int l = 0) const { return at(i, j, k, l); }
+  T& at(int i, int j, int k) {
+    if ((static_cast<uint32_t>(i) < static_cast<uint32_t>(size0)) & (static_cast<uint32_t>(j) < static_cast<uint32_t>(size1)) &
+        (static_cast<uint32_t>(k) < static_cast<uint32_t>(size2))) [[likely]]
+      return data[i + j * stride1 + k * stride2];
+    return checked_access(i, j, k, 0);
+  }
+  T& at(int i, int j, int k, int l) { return checked_access(i, j, k, l); }
+  template <class... I>
+  const T& at(I... indices) const {
+    return const_cast<RtArray*>(this)->at(indices...);
+  }
+  template <class... I>
+  T& operator()(I... indices) {
+    return at(indices...);
+  }
+  template <class... I>
+  const T& operator()(I... indices) const {
+    return const_cast<RtArray*>(this)->at(indices...);
+  }
 
   void swap(RtArray& other) noexcept {
     std::swap(static_cast<mxt::ArrayShape&>(*this), static_cast<mxt::ArrayShape&>(other));
@@ -210,9 +224,15 @@ class RtArray : public mxt::ArrayShape {
 
   // An index of a dimension of size 0 must be 0: the layout has no room for others.
   static bool fits(int index, int32_t size) {
-    return size == 0 ? index == 0 : static_cast<uint32_t>(index) < static_cast<uint32_t>(size);
+    return static_cast<uint32_t>(index) < static_cast<uint32_t>(std::max(size, 1));
   }
-  [[gnu::noinline, gnu::cold]] T& failed_access(int i, int j, int k, int l) {
+  // The whole rule: a negative first index counts from the end once, every
+  // other index must be below its size (or 0 for a size of 0).
+  [[gnu::noinline]] T& checked_access(int i, int j, int k, int l) {
+    if (i < 0) i += size0;
+    if (static_cast<uint32_t>(i) < static_cast<uint32_t>(size0) && fits(j, size1) && fits(k, size2) &&
+        fits(l, size3))
+      return data[i + j * stride1 + k * stride2 + l * stride3];
     mxt::fail_access(*this, i, j, k, l);
     return mxt::scratch_element<T>();
   }
@@ -298,7 +318,7 @@ void mxt::dim_exact(RtArray<T>& a, int first, int second, int third, int fourth)
 
 template <class T>
 void mxt_dim_data(RtArray<T>& a, int n, const T* values) {
-  if (!a.dim(n, 0, 0, 0, false)) return;
+  if (!a.dim(n, 0, 0, 0, false) || !values) return;
   for (int i = 0; i < a.size0; ++i) a.data[i] = values[i];
 }
 
@@ -315,7 +335,8 @@ void mxt_array_push(RtArray<T>& a, const T& value) {
     mxt::fatal_error(8);
     return;
   }
-  if (a.data && &value >= a.data && &value < a.data + a.capacity) {
+  const std::less<const T*> before;
+  if (a.data && !before(&value, a.data) && before(&value, a.data + a.capacity)) {
     const T copy(value);  // the value lives in the array, which may move
     mxt_array_push(a, copy);
     return;
@@ -326,7 +347,7 @@ void mxt_array_push(RtArray<T>& a, const T& value) {
   }
   if (a.size0 + 1 < a.capacity) {
     ++a.size0;
-    a.count = a.stride1 = a.size0;
+    a.count = a.stride1 = a.stride2 = a.stride3 = a.size0;
     a.dims = 1;
   } else if (!a.redim(a.size0 + 1, 0, 0, 0)) {
     return;
