@@ -9,6 +9,7 @@
 #include "runtime/gfx2d/renderer.h"
 #include "runtime/input/input.h"
 #include "runtime/platform/platform.h"
+#include "runtime/types/numbers.h"
 
 namespace mxt {
 
@@ -56,8 +57,7 @@ int runtime_startup(int show_command, const RtString& title) {
   platform::set_window_title(rt.window, title.c_str());
   write_log_line("Cptn\n");
   title_copy = title;
-  // 8: the random generator is seeded with the milliseconds since the timer's
-  //    first reading, once the generator exists.
+  mxt_seed_rnd(truncate_to_int(accurate_ms()));                 // 8
   write_log_line("Network\n");                                  // 9
   // 9: the network messaging object, closed, is created here.
   // 10: the 3D renderer, bound to the 2D one, is created here.

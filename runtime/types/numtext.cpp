@@ -162,6 +162,43 @@ size_t format_gcvt(double value, int ndigit, char* buf) {
   return strip_fraction_zeros(buf);
 }
 
+std::string format_fixed(double value, int decimals) {
+  if (decimals < 0) decimals = 0;
+  if (decimals > 512) decimals = 512;
+  std::string out;
+  if (std::signbit(value)) out += '-';
+  // The mantissa: digits, or the special value's text without sign and point.
+  char mantissa[24];
+  int decpt = 1;
+  if (std::isfinite(value)) {
+    seventeen_digits(std::fabs(value), mantissa, &decpt);
+  } else {
+    char text[16];
+    special_text(value, text);
+    const char* t = text[0] == '-' ? text + 1 : text;   // "1.#INF"
+    mantissa[0] = t[0];
+    std::strcpy(mantissa + 1, t + 2);                  // "1#INF"
+  }
+  const int keep = decpt + decimals;
+  if (keep < 0) {
+    mantissa[0] = 0;  // below half a unit of the last place: all zeros
+  } else if (static_cast<size_t>(keep) < std::strlen(mantissa)) {
+    round_digits(mantissa, keep, &decpt);  // rounds any character up, digits with carry
+  }
+  const size_t count = std::strlen(mantissa);
+  auto digit = [&](int i) { return i >= 0 && static_cast<size_t>(i) < count ? mantissa[i] : '0'; };
+  if (decpt <= 0) {
+    out += '0';
+  } else {
+    for (int i = 0; i < decpt; ++i) out += digit(i);
+  }
+  if (decimals > 0) {
+    out += '.';
+    for (int i = 0; i < decimals; ++i) out += digit(decpt + i);
+  }
+  return out;
+}
+
 size_t format_number(double value, char* buf) {
   size_t n = format_gcvt(value, 10, buf);
   if (n == 2 && buf[0] == '.' && buf[1] == '0') {

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace mxt {
 
@@ -24,6 +25,14 @@ size_t format_i64toa(int64_t value, char* buf, int radix);
 // "1.#INF", "-1.#INF", "1.#QNAN", "-1.#IND" (the default NaN), "1.#SNAN".
 // digits is clamped to 1..17; buf >= 32 bytes. Returns the length.
 size_t format_gcvt(double value, int digits, char* buf);
+
+// sprintf's "%.<decimals>f" as that library writes it: the value's 17
+// correctly rounded significant digits, zeros after them, then half-up
+// rounding of that digit string to `decimals` places; a negative value keeps
+// its sign even when it rounds to zero. Infinities and NaNs are rounded as
+// their texts ("1#INF" with the point after the "1"), so 2 decimals give
+// "1.#J" and 6 give "1.#INF00". decimals is clamped to 0..512.
+std::string format_fixed(double value, int decimals);
 
 // The runtime's number text: _gcvt with 10 digits, then ".0" becomes "0"
 // and a trailing "." is dropped. buf >= 32 bytes. Returns the length.
