@@ -10,6 +10,7 @@
 #include "runtime/gfx2d/renderer.h"
 #include "runtime/gfx2d/sprites.h"
 #include "runtime/gfx2d/viewport.h"
+#include "runtime/input/input.h"
 #include "runtime/types/numbers.h"
 #include "runtime/types/rtarray.h"
 #include "runtime/types/rtstring.h"

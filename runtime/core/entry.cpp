@@ -4,6 +4,7 @@
 
 #include "runtime/core/runtime.h"
 #include "runtime/core/sanitizer.h"
+#include "runtime/input/journal.h"
 #include "runtime/platform/platform.h"
 
 // A game without callbacks need not define a table.
@@ -17,6 +18,9 @@ int main(int argc, char** argv) {
   callback_table = mxt_callbacks;
   command_line_text = RtString(platform::command_line().c_str());
   project_settings();
+  // A recording or a replay the environment asks for; a replay file that
+  // cannot be used stops the program before anything starts.
+  if (!open_input_journal()) return 1;
   runtime_startup(kShowDefault, mxt_settings.title);
   if (!runtime_started()) {
     // Without a window the game cannot run; say why and end in order.

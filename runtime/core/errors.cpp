@@ -5,7 +5,7 @@
 #include <cstdio>
 
 #include "runtime/core/runtime.h"
-#include "runtime/input/input.h"
+#include "runtime/input/input_state.h"
 #include "runtime/platform/platform.h"
 #include "runtime/types/numtext.h"
 
@@ -85,7 +85,7 @@ void mxt_breakpoint(int line) {
   if (!platform::debugger_present()) return;
   char text[40] = "BP";
   format_itoa(line, text + 2, 16);
-  if (rt.input) rt.input->mouse_device = false;  // the debugger gets the mouse
+  if (rt.input) rt.input->release_mouse();  // the debugger gets the mouse
   platform::debugger_output(text);
   // Input gathered while the program stood in the debugger is consumed.
   pause_state.paused = 0;

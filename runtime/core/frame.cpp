@@ -19,7 +19,8 @@
 #include "runtime/gfx2d/draw.h"
 #include "runtime/gfx2d/image.h"
 #include "runtime/gfx2d/renderer.h"
-#include "runtime/input/input.h"
+#include "runtime/input/input_state.h"
+#include "runtime/input/journal.h"
 #include "runtime/platform/platform.h"
 
 namespace mxt {
@@ -97,28 +98,55 @@ double frame_period_for(double fps) {
 
 namespace {
 
+// Every event the runtime takes goes through here: recorded first (a close
+// ends the program inside the window's handling), then the window's handling,
+// then the input state.
 void dispatch(const platform::Event& e) {
+  if (rt.journal && rt.input) rt.journal->record(e, frame.frames_presented);
   handle_window_event(e);
   if (rt.input) rt.input->take_event(e);
 }
 
-}  // namespace
+// While a replay plays, the devices are not listened to; the window's own
+// events (close, size, exposure) still are.
+bool replaced_by_replay(const platform::Event& e) {
+  return rt.journal && rt.journal->replaying() && is_device_event(e.type);
+}
 
-int pump_messages(VuduRODoverore* /*renderer*/, Callback hook, bool wait) {
+int pump_events(Callback hook, ReplayPace pace) {
+  // Replayed events reach the input state once it exists, before what the
+  // platform has queued.
+  size_t replayed = rt.journal && rt.input ? rt.journal->replay_quota(pace, frame.frames_presented) : 0;
   // A bounded wait: a quiet session (or a headless one) must not hang here.
-  if (wait) platform::wait_event(10);
+  if (pace == ReplayPace::waiting && replayed == 0) platform::wait_event(10);
   platform::Event e;
+  for (; replayed > 0 && rt.journal->next_replayed(e); --replayed) {
+    if (hook) hook();
+    dispatch(e);
+  }
   if (!hook) {
-    while (platform::poll_event(e)) dispatch(e);
+    while (platform::poll_event(e))
+      if (!replaced_by_replay(e)) dispatch(e);
   } else {
     // The hook sees each message while it is still in the queue.
     while (platform::peek_event(e)) {
+      if (replaced_by_replay(e)) {
+        platform::poll_event(e);
+        continue;
+      }
       hook();
       if (!platform::poll_event(e)) break;
       dispatch(e);
     }
   }
+  if (rt.journal) rt.journal->flush();
   return 1;
+}
+
+}  // namespace
+
+int pump_messages(VuduRODoverore* /*renderer*/, Callback hook, bool wait) {
+  return pump_events(hook, wait ? ReplayPace::waiting : ReplayPace::per_frame);
 }
 
 void lookup_message_hook() {
@@ -187,8 +215,8 @@ void frame_upkeep() {
     idle_pump();
   }
   if (rt.input) {
-    rt.input->sample_all_mice(true);
-    rt.input->refresh_keys();  // begin_frame armed it, so this takes a fresh snapshot
+    rt.input->sample_all_mice(true);  // movement since the last frame is taken in
+    rt.input->refresh_keys();         // mxt_show_screen armed it, so this takes a fresh snapshot
   }
 
   if (frame.escape_switch && (key_down(0x81) || key_down(1))) {
@@ -214,24 +242,33 @@ void frame_upkeep() {
 // ---------------------------------------------------------------------------
 // [SECTION] Idle pump
 
+namespace {
+
+// A fresh look at the devices for the wait: the mouse records sampled and
+// the key snapshot taken now, not throttled.
+void refresh_input_now() {
+  if (!rt.input) return;
+  rt.input->sample_all_mice(true);
+  rt.input->key_refresh_counter = 100000;
+  rt.input->refresh_keys();
+}
+
+MouseReading read_mouse() { return rt.input ? rt.input->mouse_state() : MouseReading{}; }
+
+}  // namespace
+
 void idle_pump() {
   lookup_message_hook();
-  pump_messages(rt.renderer, frame.hook, false);
-  if (frame.wait_mode < 30) return;
+  const bool waiting = frame.wait_mode >= 30;
+  pump_events(frame.hook, waiting ? ReplayPace::wait_start : ReplayPace::per_frame);
+  if (!waiting) return;
 
-  MouseSample reference;
-  if (rt.input) rt.input->sample_mouse(reference, false);
-  const int ref_x = rt.input ? rt.input->mice[0].x : 0;
-  const int ref_y = rt.input ? rt.input->mice[0].y : 0;
+  const MouseReading reference = read_mouse();
   for (int pass = 0; pass < 100; ++pass) {
     lookup_message_hook();
-    pump_messages(rt.renderer, frame.hook, true);
+    pump_events(frame.hook, ReplayPace::waiting);
     if (!pause_state.paused) {
-      if (rt.input) {
-        rt.input->sample_all_mice(false);
-        rt.input->key_refresh_counter = 100000;
-        rt.input->refresh_keys();
-      }
+      refresh_input_now();
       if (frame.escape_switch && (key_down(0x81) || key_down(1))) mxt_end();
       for (int k = 0; k < 255; ++k) {
         if (key_down(k)) {
@@ -239,12 +276,13 @@ void idle_pump() {
           return;
         }
       }
-      if (rt.input) {
-        const MouseRecord& m = rt.input->mice[0];
-        if (m.x != ref_x || m.y != ref_y || rt.input->any_button()) {
-          frame.wait_mode = 0;
-          return;
-        }
+      // A move, a button held, or a button let go since the reference: the
+      // release counts, or a wait for a click would sit until the next move.
+      const MouseReading m = read_mouse();
+      if (m.x != reference.x || m.y != reference.y || m.left || m.right || m.middle || reference.left ||
+          reference.right || reference.middle) {
+        frame.wait_mode = 0;
+        return;
       }
       platform::sleep_ms(10);
     } else {
@@ -252,7 +290,7 @@ void idle_pump() {
       while (pause_state.paused && !frame.reactivation_request) {
         platform::sleep_ms(500);
         lookup_message_hook();
-        pump_messages(rt.renderer, frame.hook, true);
+        pump_events(frame.hook, ReplayPace::paused);
       }
       write_log_line("pause loop ended\n");
       return;

@@ -25,6 +25,7 @@ class VuduRODoverore;  // the 2D renderer
 class Razazedu3V;      // the 3D renderer
 class NetMessaging;    // networked-game messaging
 struct InputState;     // mouse, touch, keys, typed characters, joysticks
+class InputJournal;    // input recording and replay (MXT_RECORD, MXT_REPLAY)
 class SoundDevice;     // the audio device and its sound slots
 struct ArchiveSlot;    // a mounted media archive
 
@@ -33,6 +34,7 @@ struct Runtime {
   Razazedu3V* renderer3d = nullptr;
   NetMessaging* messaging = nullptr;
   InputState* input = nullptr;
+  InputJournal* journal = nullptr;     // opened before start-up, closed with the input state
   SoundDevice* sound = nullptr;
   ArchiveSlot* archive[2] = {nullptr, nullptr};
   platform::Window* window = nullptr;  // the renderer's window, as the rest of the runtime sees it

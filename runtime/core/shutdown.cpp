@@ -7,7 +7,8 @@
 #include "runtime/core/runtime.h"
 #include "runtime/files/archive.h"
 #include "runtime/gfx2d/renderer.h"
-#include "runtime/input/input.h"
+#include "runtime/input/input_state.h"
+#include "runtime/input/journal.h"
 #include "runtime/platform/platform.h"
 
 namespace mxt {
@@ -33,6 +34,7 @@ void runtime_shutdown(bool call_quit) {
     delete rt.input;
     rt.input = nullptr;
   }
+  close_input_journal();                                        // 8: a recording ends complete
   // 9: the sound slots and the sound device are released here.
   if (rt.renderer) {                                            // 10
     delete rt.renderer;

@@ -8,7 +8,8 @@
 #include "runtime/files/archive.h"
 #include "runtime/files/directories.h"
 #include "runtime/gfx2d/renderer.h"
-#include "runtime/input/input.h"
+#include "runtime/input/input_state.h"
+#include "runtime/input/journal.h"
 #include "runtime/platform/platform.h"
 #include "runtime/types/numbers.h"
 
@@ -58,7 +59,7 @@ int runtime_startup(int show_command, const RtString& title) {
   platform::set_window_title(rt.window, title.c_str());
   write_log_line("Cptn\n");
   title_copy = title;
-  mxt_seed_rnd(truncate_to_int(accurate_ms()));                 // 8
+  mxt_seed_rnd(journal_seed(truncate_to_int(accurate_ms())));   // 8 (a replay brings its own)
   write_log_line("Network\n");                                  // 9
   // 9: the network messaging object, closed, is created here.
   // 10: the 3D renderer, bound to the 2D one, is created here.
@@ -99,9 +100,9 @@ int runtime_startup(int show_command, const RtString& title) {
     enter_hidden_state();
     platform::hide_window(rt.window);
   }
-  platform::set_cursor_visible(mxt_settings.hide_pointer == 0); // 28
+  rt.input->set_pointer_visible(mxt_settings.hide_pointer == 0); // 28
   // 29: the game's external library functions are bound here.
-  write_log_line("Win8+ mouse as pointer\n");                   // 30
+  write_log_line("Win8+ mouse as pointer\n");                   // 30: the mouse lands in the pointer slots
   // 31: the sound device and its sound slots are created here.
   write_log_line("Init Finalized\n");                           // 32
   g_started = true;

@@ -2,7 +2,7 @@
 
 #include "runtime/core/runtime.h"
 #include "runtime/gfx2d/renderer.h"
-#include "runtime/input/input.h"
+#include "runtime/input/input_state.h"
 #include "runtime/platform/platform.h"
 
 namespace mxt {
@@ -129,8 +129,8 @@ void mxt_set_screen(int width, int height, int fullscreen) {
   mxt_settings.fullscreen = fullscreen;
   set_mode(width, height, 0, fullscreen);
   if (rt.input && rt.renderer) {
+    rt.input->apply_pointer_mode();  // the visibility itself does not change
     rt.input->window = rt.renderer->window;
-    platform::set_cursor_visible(rt.input->pointer_visible);
   }
   if (rt.renderer) rt.window = rt.renderer->window;
   for (int i = 0; i < 5; ++i) mxt_show_screen();

@@ -1,109 +1,132 @@
+// The input commands: each finds the runtime's input state and forwards;
+// set-up and shutdown of the input state; the waits for a click and a key.
 #include "runtime/input/input.h"
 
 #include <cstring>
 
 #include "runtime/core/runtime.h"
-#include "runtime/input/keymap.h"
+#include "runtime/gfx2d/renderer.h"
+#include "runtime/gfx2d/viewport.h"
+#include "runtime/input/input_state.h"
+#include "runtime/input/journal.h"
 #include "runtime/platform/platform.h"
 
 namespace mxt {
 
-void InputState::refresh_keys() {
-  if (++key_refresh_counter <= 100) return;
-  key_refresh_counter = 0;
-  std::memcpy(key_state, live_keys, sizeof key_state);
-}
-
-void InputState::push_typed_char(int c) {
-  c &= 0xFF;
-  if (c == 0) return;
-  if (c == 13) c = 10;
-  if (c < 32 && c != 8 && c != 9 && c != 10) return;
-  if (typed.size() >= 16) return;
-  if (typed.capacity() == 0) typed.reserve(512);
-  typed.push_back(static_cast<uint8_t>(c));
-}
-
-int InputState::pop_typed_char() {
-  if (typed.empty()) return 0;
-  const int c = typed.front();
-  typed.erase(typed.begin());
-  return c;
-}
-
-bool InputState::drop_typed_char() {
-  if (typed.empty()) return false;
-  typed.erase(typed.begin());
-  return true;
-}
-
-void InputState::sample_mouse(MouseSample& out, bool commit) {
-  out = MouseSample{};
-  if (mice.empty()) return;
-  MouseRecord& m = mice[static_cast<size_t>(current_mouse) < mice.size() ? current_mouse : 0];
-  out.wheel = static_cast<int16_t>(m.wheel);
-  out.speed_x = static_cast<int16_t>(m.x - m.reported_x);
-  out.speed_y = static_cast<int16_t>(m.y - m.reported_y);
-  if (commit) {
-    m.reported_x = m.x;
-    m.reported_y = m.y;
-    m.wheel = 0;
+void runtime_input_screen(InputScreen& s) {
+  if (const VuduRODoverore* r = rt.renderer) {
+    s.width = r->window_width;
+    s.height = r->window_height;
+    s.orientation = r->orientation;
   }
-}
-
-void InputState::sample_all_mice(bool commit) {
-  MouseSample s;
-  const int32_t keep = current_mouse;
-  for (size_t i = 0; i < mice.size(); ++i) {
-    current_mouse = static_cast<int32_t>(i);
-    sample_mouse(s, commit);
-  }
-  current_mouse = keep;
-}
-
-bool InputState::any_button() { return buttons != 0; }
-
-void InputState::take_event(const platform::Event& e) {
-  using platform::EventType;
-  switch (e.type) {
-    case EventType::text:
-      for (const char* p = e.text; *p; ++p) push_typed_char(static_cast<unsigned char>(*p));
-      break;
-    case EventType::key_down:
-    case EventType::key_up:
-      if (const int dik = dik_from_hid(e.key)) live_keys[dik] = e.type == EventType::key_down ? 0x80 : 0;
-      break;
-    case EventType::mouse_move:
-      mice[0].x = e.x;
-      mice[0].y = e.y;
-      break;
-    case EventType::mouse_down:
-    case EventType::mouse_up: {
-      const int bit = e.button == 1 ? 1 : e.button == 2 ? 2 : e.button == 3 ? 4 : 0;
-      buttons = e.type == EventType::mouse_down ? (buttons | bit) : (buttons & ~bit);
-      break;
-    }
-    default:
-      break;
-  }
+  s.scale = virtual_screen.scale;
+  s.offset_x = virtual_screen.offset_x;
+  s.offset_y = virtual_screen.offset_y;
 }
 
 void input_setup(InputState& in, platform::Window* window, bool hide_pointer) {
+  in.current_mouse = 0;
   in.window = window;
-  in.pointer_visible = !hide_pointer;
+  in.screen_source = runtime_input_screen;
+  // The runtime's pointer starts where the system pointer is (a replay says
+  // where that was when it was recorded).
+  int x = 0, y = 0;
+  platform::mouse_in_window(window, &x, &y);
+  journal_pointer(&x, &y);
+  in.mice.assign(1, MouseRecord{x, y, x, y, 0});
   std::memset(in.key_state, 0, sizeof in.key_state);
   std::memset(in.live_keys, 0, sizeof in.live_keys);
+  in.pointer_visible = false;
+  if (hide_pointer) {
+    in.mouse_device = true;
+    platform::set_relative_mouse(true);
+    in.mouse_acquired = true;
+  } else {
+    in.set_pointer_visible(true);
+  }
 }
 
 void input_shutdown(InputState& in) {
-  platform::set_relative_mouse(false);
-  platform::set_cursor_visible(true);
-  in.window = nullptr;
+  in.set_pointer_visible(true);
+  in.release_mouse();
+  in.mice.clear();
+  in.typed.clear();
+  in.typed.shrink_to_fit();
 }
 
-bool key_down(int code) {
-  if (!rt.input || !rt.input->keyboard_device) return false;
-  return (rt.input->key_state[code & 0xFF] & 0x80) != 0;
-}
+bool key_down(int code) { return rt.input && (rt.input->key_state[code & 0xFF] & 0x80) != 0; }
 
 }  // namespace mxt
+
+using namespace mxt;
+
+// ---------------------------------------------------------------------------
+// Mouse and touch
+
+void mxt_mouse_state(int& x, int& y, int& button1, int& button2) {
+  MouseReading m;
+  if (rt.input) m = rt.input->mouse_state();
+  x = m.x;
+  y = m.y;
+  button1 = m.left;
+  button2 = m.right;
+}
+
+void mxt_mouse_state(double& x, double& y, double& button1, double& button2) {
+  int a, b, c, d;
+  mxt_mouse_state(a, b, c, d);
+  x = a;
+  y = b;
+  button1 = c;
+  button2 = d;
+}
+
+int mxt_mouse_axis(int kind) { return rt.input ? rt.input->mouse_axis(kind) : 0; }
+
+void mxt_set_mouse(int x, int y) {
+  if (rt.input) rt.input->set_mouse(x, y);
+}
+
+void mxt_show_pointer(double flag) {
+  if (rt.input) rt.input->set_pointer_visible(flag != 0);  // NaN shows it
+}
+
+int mxt_mouse_count() { return InputState::mouse_count(); }
+
+void mxt_select_mouse(int index) {
+  if (rt.input) rt.input->select_mouse(index);
+}
+
+void mxt_wait_mouse() {
+  if (!rt.input) return;
+  frame.wait_mode = 31;
+  while (rt.input->any_button()) idle_pump();
+  while (!rt.input->any_button()) idle_pump();
+  while (rt.input->any_button()) idle_pump();
+  frame.wait_mode = 0;
+}
+
+// ---------------------------------------------------------------------------
+// Keyboard
+
+int mxt_key(int code) { return rt.input ? rt.input->key(code) : 0; }
+
+RtString mxt_typed_char() {
+  if (!rt.input) return RtString();
+  const int c = rt.input->pop_typed_char();
+  if (c == 0) return RtString();
+  const char byte = static_cast<char>(c);
+  return RtString(&byte, 1);
+}
+
+int mxt_key_to_char(int code) { return rt.input ? rt.input->key_to_char(code) : 0; }
+
+void mxt_wait_key() {
+  if (!rt.input) return;
+  frame.wait_mode = 31;
+  while (rt.input->drop_typed_char()) idle_pump();  // what was typed before the wait does not count
+  while (!rt.input->drop_typed_char()) idle_pump();
+  while (rt.input->drop_typed_char()) {
+  }
+  frame.wait_mode = 0;
+}

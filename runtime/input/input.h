@@ -1,59 +1,35 @@
-// InputState: the runtime's one input object: mouse records and touch
-// pointers, the key state in DirectInput scan codes, the typed-character
-// queue and the joysticks. The message pump hands it every platform event;
-// the frame loop commits a mouse sample and refreshes the keys once a frame.
+// Input: the mouse, touch and the keyboard.
+//
+// Positions are screen coordinates: logical pixels, origin top-left, after
+// the orientation and the virtual screen. The mouse and up to 31 touch
+// contacts each hold one of 32 pointer slots while they are down; select a
+// slot with mxt_select_mouse to read it like a mouse. Keys are DirectInput
+// scan codes (Escape 1, the digit row 1..9 as 2..10, 0 as 11, left Alt 0x38,
+// F4 0x3E, ...); key states are a snapshot taken once a frame. Typed
+// characters are Windows-1252 bytes, at most 16 waiting.
+//
+// MXT_RECORD=file records a session's input, MXT_REPLAY=file plays it back
+// (see README.md).
 #pragma once
 
-#include <cstdint>
-#include <vector>
+#include "runtime/types/rtstring.h"
 
-namespace mxt {
+// ---------------------------------------------------------------------------
+// Mouse and touch
 
-namespace platform {
-struct Window;
-struct Event;
-}
+void mxt_mouse_state(int& x, int& y, int& button1, int& button2);              // commits a reading; left and right button 0 or 1
+void mxt_mouse_state(double& x, double& y, double& button1, double& button2);  // the same as numbers
+int mxt_mouse_axis(int kind);              // uncommitted: 0/1 speed x/y, 2 wheel steps, 3/4/5 left/right/middle; else 0
+void mxt_set_mouse(int x, int y);          // move the runtime's pointer; the system pointer stays where it is
+void mxt_show_pointer(double flag);        // 0 hides the system pointer and takes relative motion
+int mxt_mouse_count();                     // 32 pointer slots
+void mxt_select_mouse(int index);          // the slot the mouse commands read; outside 0..31: slot 0
+void mxt_wait_mouse();                     // blocks until a button is pressed and released
 
-struct MouseRecord {
-  int32_t x = 0, y = 0;                    // where the runtime's pointer is
-  int32_t reported_x = 100, reported_y = 100;  // handed to the game at the last commit
-  int32_t wheel = 0;                       // wheel steps since the last commit
-};
+// ---------------------------------------------------------------------------
+// Keyboard
 
-struct MouseSample {
-  int16_t left = 0, right = 0, middle = 0;
-  int16_t speed_x = 0, speed_y = 0;
-  int16_t wheel = 0;
-};
-
-struct InputState {
-  int32_t key_refresh_counter = 0;
-  std::vector<uint8_t> typed;              // typed characters, code page 1252
-  std::vector<MouseRecord> mice = std::vector<MouseRecord>(1);
-  int32_t current_mouse = 0;
-  bool keyboard_device = true;             // key states are available
-  bool mouse_device = false;               // the mouse is read exclusively
-  uint8_t key_state[256] = {};             // the snapshot the game reads; bit 7 = down
-  uint8_t live_keys[256] = {};             // kept current by key events
-  platform::Window* window = nullptr;
-  bool pointer_visible = true;
-  int32_t buttons = 0;                     // 1 left, 2 right, 4 middle
-
-  void refresh_keys();
-  void push_typed_char(int c);
-  int pop_typed_char();
-  bool drop_typed_char();
-  void sample_mouse(MouseSample& out, bool commit);
-  void sample_all_mice(bool commit);
-  bool any_button();
-  void take_event(const platform::Event& e);
-};
-
-void input_setup(InputState& in, platform::Window* window, bool hide_pointer);
-void input_shutdown(InputState& in);
-
-// Key state of a DirectInput scan code from the runtime's input object; false
-// without one.
-bool key_down(int code);
-
-}  // namespace mxt
+int mxt_key(int code);                     // 1 while the key is down (code & 0xFF); a snapshot per frame
+RtString mxt_typed_char();                 // the oldest typed character, removed; "" when none
+int mxt_key_to_char(int code);             // the character the key types on the current layout, or 0
+void mxt_wait_key();                       // blocks until a character is typed; drops the rest

@@ -108,6 +108,12 @@ void set_relative_mouse(bool on);           // exclusive: hidden, unbounded moti
 void set_window_grab(Window* w, bool on);
 void warp_mouse(Window* w, int x, int y);
 void global_mouse_position(int* x, int* y);
+void mouse_in_window(Window* w, int* x, int* y);  // the pointer relative to the client area
+
+// The character a key types on the current keyboard layout with no modifier
+// held, as a Unicode code point; 0 for keys that type none (keypad keys
+// included: the layout reports them as keys, not characters).
+uint32_t key_character(int hid_usage);
 
 // ---------------------------------------------------------------------------
 // [SECTION] Events

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "runtime/core/runtime.h"
-#include "runtime/input/input.h"
+#include "runtime/input/input_state.h"
 #include "runtime/input/keymap.h"
 #include "runtime/moxtril.h"
 #include "runtime/platform/platform.h"

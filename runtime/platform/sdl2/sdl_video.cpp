@@ -277,6 +277,21 @@ void global_mouse_position(int* x, int* y) {
   if (y) *y = b;
 }
 
+void mouse_in_window(Window* w, int* x, int* y) {
+  int gx = 0, gy = 0, wx = 0, wy = 0;
+  SDL_GetGlobalMouseState(&gx, &gy);
+  if (w) SDL_GetWindowPosition(w->sdl, &wx, &wy);
+  if (x) *x = gx - wx;
+  if (y) *y = gy - wy;
+}
+
+uint32_t key_character(int hid_usage) {
+  if (hid_usage <= 0 || hid_usage >= SDL_NUM_SCANCODES) return 0;
+  const SDL_Keycode k = SDL_GetKeyFromScancode(static_cast<SDL_Scancode>(hid_usage));
+  if (k <= 0 || (k & SDLK_SCANCODE_MASK) != 0) return 0;
+  return static_cast<uint32_t>(k);
+}
+
 // ---------------------------------------------------------------------------
 // [SECTION] Events
 
