@@ -14,6 +14,7 @@
 #include <cstring>
 #include <vector>
 
+#include "runtime/audio/music.h"
 #include "runtime/core/runtime.h"
 #include "runtime/core/window.h"
 #include "runtime/gfx2d/draw.h"
@@ -199,7 +200,8 @@ void frame_upkeep() {
     mxt_report_error(0);
     mxt_end();
   }
-  // The 3D renderer's per-frame step and the music upkeep join here.
+  // The 3D renderer's per-frame step joins here.
+  music_upkeep();
   lookup_message_hook();
   pump_messages(rt.renderer, frame.hook, false);
 
@@ -215,6 +217,7 @@ void frame_upkeep() {
 // [SECTION] Idle pump
 
 void idle_pump() {
+  music_upkeep();
   lookup_message_hook();
   pump_messages(rt.renderer, frame.hook, false);
   if (frame.wait_mode < 30) return;
@@ -224,6 +227,7 @@ void idle_pump() {
   const int ref_x = rt.input ? rt.input->mice[0].x : 0;
   const int ref_y = rt.input ? rt.input->mice[0].y : 0;
   for (int pass = 0; pass < 100; ++pass) {
+    music_upkeep();
     lookup_message_hook();
     pump_messages(rt.renderer, frame.hook, true);
     if (!pause_state.paused) {
@@ -251,6 +255,7 @@ void idle_pump() {
       write_log_line("pause loop in showscreen/hibernate\n");
       while (pause_state.paused && !frame.reactivation_request) {
         platform::sleep_ms(500);
+        music_upkeep();
         lookup_message_hook();
         pump_messages(rt.renderer, frame.hook, true);
       }

@@ -26,6 +26,7 @@ class Razazedu3V;      // the 3D renderer
 class NetMessaging;    // networked-game messaging
 struct InputState;     // mouse, touch, keys, typed characters, joysticks
 class SoundDevice;     // the audio device and its sound slots
+class MusicPlayer;     // the one music track and its looping
 struct ArchiveSlot;    // a mounted media archive
 
 struct Runtime {
@@ -34,6 +35,7 @@ struct Runtime {
   NetMessaging* messaging = nullptr;
   InputState* input = nullptr;
   SoundDevice* sound = nullptr;
+  MusicPlayer* music = nullptr;        // with the audio device at start-up; stopped and freed first at shutdown
   ArchiveSlot* archive[2] = {nullptr, nullptr};
   platform::Window* window = nullptr;  // the renderer's window, as the rest of the runtime sees it
 };
