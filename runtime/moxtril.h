@@ -1,6 +1,8 @@
 // Moxtril: the whole command set for games, in one header.
 #pragma once
 
+#include "runtime/audio/music.h"
+#include "runtime/audio/video.h"
 #include "runtime/core/core.h"
 #include "runtime/files/archive.h"
 #include "runtime/files/directories.h"

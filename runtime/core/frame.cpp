@@ -14,6 +14,7 @@
 #include <cstring>
 #include <vector>
 
+#include "runtime/audio/music.h"
 #include "runtime/core/runtime.h"
 #include "runtime/core/window.h"
 #include "runtime/gfx2d/draw.h"
@@ -227,7 +228,8 @@ void frame_upkeep() {
     mxt_report_error(0);
     mxt_end();
   }
-  // The 3D renderer's per-frame step and the music upkeep join here.
+  // The 3D renderer's per-frame step joins here.
+  music_upkeep();
   lookup_message_hook();
   pump_messages(rt.renderer, frame.hook, false);
 
@@ -258,6 +260,7 @@ MouseReading read_mouse() { return rt.input ? rt.input->mouse_state() : MouseRea
 }  // namespace
 
 void idle_pump() {
+  music_upkeep();
   lookup_message_hook();
   const bool waiting = frame.wait_mode >= 30;
   pump_events(frame.hook, waiting ? ReplayPace::wait_start : ReplayPace::per_frame);
@@ -265,6 +268,7 @@ void idle_pump() {
 
   const MouseReading reference = read_mouse();
   for (int pass = 0; pass < 100; ++pass) {
+    music_upkeep();
     lookup_message_hook();
     pump_events(frame.hook, ReplayPace::waiting);
     if (!pause_state.paused) {
@@ -289,6 +293,7 @@ void idle_pump() {
       write_log_line("pause loop in showscreen/hibernate\n");
       while (pause_state.paused && !frame.reactivation_request) {
         platform::sleep_ms(500);
+        music_upkeep();
         lookup_message_hook();
         pump_events(frame.hook, ReplayPace::paused);
       }

@@ -27,6 +27,7 @@ class NetMessaging;    // networked-game messaging
 struct InputState;     // mouse, touch, keys, typed characters, joysticks
 class InputJournal;    // input recording and replay (MXT_RECORD, MXT_REPLAY)
 class SoundDevice;     // the audio device and its sound slots
+class MusicPlayer;     // the one music track and its looping
 struct ArchiveSlot;    // a mounted media archive
 
 struct Runtime {
@@ -36,6 +37,7 @@ struct Runtime {
   InputState* input = nullptr;
   InputJournal* journal = nullptr;     // opened before start-up, closed with the input state
   SoundDevice* sound = nullptr;
+  MusicPlayer* music = nullptr;        // with the audio device at start-up; stopped and freed first at shutdown
   ArchiveSlot* archive[2] = {nullptr, nullptr};
   platform::Window* window = nullptr;  // the renderer's window, as the rest of the runtime sees it
 };

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "runtime/audio/music.h"
 #include "runtime/core/runtime.h"
 #include "runtime/files/archive.h"
 #include "runtime/gfx2d/renderer.h"
@@ -24,7 +25,11 @@ void runtime_shutdown(bool call_quit) {
     if (call_quit) mxt_call_by_name("MXT_ON_QUIT");
   }
   if (rt.renderer) write_log_line("Shutdown MXT\n");            // 2
-  // 3: the music stops here.
+  if (rt.music) {                                               // 3
+    rt.music->stop();
+    delete rt.music;
+    rt.music = nullptr;
+  }
   platform::set_current_dir(program_folder().str());            // 4
   // 5: open file channels are closed here.
   // 6: the network messaging object is released here.
@@ -35,7 +40,8 @@ void runtime_shutdown(bool call_quit) {
     rt.input = nullptr;
   }
   close_input_journal();                                        // 8: a recording ends complete
-  // 9: the sound slots and the sound device are released here.
+  // 9: the sound slots are released here, then the audio device closes.
+  platform::audio_close();
   if (rt.renderer) {                                            // 10
     delete rt.renderer;
     rt.renderer = nullptr;

@@ -3,6 +3,7 @@
 // runtime yet keep their place as a comment.
 #include <cstdio>
 
+#include "runtime/audio/music.h"
 #include "runtime/core/runtime.h"
 #include "runtime/core/window.h"
 #include "runtime/files/archive.h"
@@ -103,7 +104,11 @@ int runtime_startup(int show_command, const RtString& title) {
   rt.input->set_pointer_visible(mxt_settings.hide_pointer == 0); // 28
   // 29: the game's external library functions are bound here.
   write_log_line("Win8+ mouse as pointer\n");                   // 30: the mouse lands in the pointer slots
-  // 31: the sound device and its sound slots are created here.
+  // 31: the audio device opens here, shared by the music, the sound slots
+  //     (created here once they exist) and the sound of videos. Without a
+  //     device the game runs silent and nobody is told.
+  platform::audio_open();
+  rt.music = new MusicPlayer(make_mixer_output(), accurate_ms);
   write_log_line("Init Finalized\n");                           // 32
   g_started = true;
   return 0;

@@ -14,4 +14,9 @@ constexpr int64_t kMaxArchiveBytes = INT32_MAX;        // offsets are signed 32-
 constexpr int64_t kMaxMemoryName = UINT32_MAX;         // an in-memory name's size has 8 hex digits
 constexpr int64_t kCopyBlock = 4096;                   // file copies go in blocks of this size
 
+// Music and video.
+constexpr int64_t kMaxMusicBytes = int64_t{256} << 20;  // a music file is held in memory while it plays
+constexpr int kMaxVideoSide = 8192;                    // picture width or height
+constexpr int64_t kMaxVideoPixels = int64_t{8192} * 4608;  // width x height
+
 }  // namespace mxt::limits

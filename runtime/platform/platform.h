@@ -7,7 +7,7 @@
 // into the system (window titles, file names, typed text, message boxes).
 //
 // One implementation lives beside this header: sdl2/ (window, GL, events,
-// clocks) and posix/ (files, folders, processes, debugger). Entries marked
+// clocks, the audio device and its music track) and posix/ (files, folders, processes, debugger). Entries marked
 // "optional" may do nothing on a platform that lacks the service.
 //
 // [SECTION] Start-up and shutdown of the platform services
@@ -18,6 +18,7 @@
 // [SECTION] Files
 // [SECTION] Processes
 // [SECTION] Debugger and message boxes
+// [SECTION] Audio
 #pragma once
 
 #include <cstddef>
@@ -255,5 +256,42 @@ void debugger_break();                      // optional
 
 enum class BoxIcon { info, warning, error };
 void message_box(const char* caption, const char* text, BoxIcon icon); // never blocks an automated run
+
+// ---------------------------------------------------------------------------
+// [SECTION] Audio
+//
+// One output device for the whole program, opened once at start-up and
+// shared by the music, the sound effects and the sound of videos. Samples are
+// signed 16-bit in native byte order; rate and channel count are what the
+// device gave (44100 Hz stereo is asked for).
+
+struct AudioFormat {
+  int rate = 0;                    // samples per second; 0 while closed
+  int channels = 0;
+};
+bool audio_open();                 // false when there is no device; calling it again is harmless
+void audio_close();                // silences and frees everything playing on it
+bool audio_is_open();
+AudioFormat audio_format();
+
+// The music track: one at a time, decoded while it plays (MP3, OGG Vorbis,
+// WAV, FLAC, ...). It reads from the caller's copy of the whole file, which
+// must stay in place until music_free.
+struct MusicTrack;                 // opaque
+MusicTrack* music_load(const void* data, int64_t size);  // null when undecodable or no device
+void music_free(MusicTrack* track);                       // stops it first when it plays
+double music_duration_ms(MusicTrack* track);              // < 0 when the format does not tell
+bool music_play(MusicTrack* track, bool endless);         // from the start; endless: the mixer repeats it
+void music_halt();
+void music_pause();
+void music_resume();
+bool music_in_progress();          // playing or paused, its end not yet reached
+void music_set_volume(int level);  // 0..1000 of full scale
+
+// A stream mixed over everything else (the sound of a video): interleaved
+// frames in the device's format, queued up to a few seconds ahead.
+int audio_stream_push(const int16_t* samples, int frames);  // frames taken; fewer when the queue is full
+int64_t audio_stream_queued();     // frames not yet played
+void audio_stream_clear();
 
 }  // namespace mxt::platform
