@@ -1,5 +1,6 @@
-// Quiltex: a 9 x 9 number-placement puzzle on the Moxtril runtime.
-#include "runtime/moxtril.h"
+// Quiltex's start: the project settings the runtime starts with, and the main
+// routine that sets the screen up, loads the media and starts the puzzle.
+#include "game/quiltex.h"
 
 void project_settings() {
   mxt_settings.screen_width = 640;
@@ -13,9 +14,31 @@ void project_settings() {
 }
 
 int mxt_main() {
-  // The board comes later; for now the window shows for a moment.
-  mxt_set_clear_colour(0x402010);
-  for (int i = 0; i < 60; ++i) mxt_show_screen();
-  mxt_end();
-  return 0;
+  mxt_set_screen(800, 480, 0);
+  mxt_show_pointer(1.0);
+  RtString media("Media");
+  mxt_set_current_dir(media);
+  mxt_set_archive("media.sbx", "");
+
+  mxt_load_sprite("board.png", 1);
+  mxt_load_sprite("gfx/button.PNG", 5);
+  mxt_load_anim("cell.PNG", 10, 45, 45);
+  mxt_load_anim("pencil.PNG", 50, 72, 72);
+  mxt_load_anim("cross.PNG", 60, 72, 72);
+  mxt_load_anim("home.PNG", 70, 72, 72);
+  mxt_load_anim("font01a.PNG", 1000, 16, 25);
+  mxt_load_anim("font02.PNG", 1001, 16, 25);
+  mxt_load_anim("font03.PNG", 1002, 16, 25);
+  mxt_load_anim("font04.PNG", 1003, 16, 25);
+  mxt_load_anim("ticker.PNG", 17, 12, 12);
+  mxt_load_anim("small.PNG", 1005, 6, 8);
+
+  mxt_dim(solution_grid, 20, 20);
+  mxt_dim(cell_state, 20, 20);
+  mxt_dim(cell_value, 20, 20);
+  mxt_dim(conflict_mark, 20, 20);
+  mxt_dim(digit_count, 10);
+
+  generate_solution();
+  play_loop();
 }

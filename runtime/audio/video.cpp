@@ -15,6 +15,7 @@
 #include "runtime/gfx2d/renderer.h"
 #include "runtime/gfx2d/sprites.h"
 #include "runtime/input/input.h"
+#include "runtime/input/input_state.h"
 #include "runtime/platform/platform.h"
 
 namespace mxt {

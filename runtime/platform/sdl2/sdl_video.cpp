@@ -142,7 +142,30 @@ void set_window_title(Window* w, const char* title) {
 }
 
 void set_window_size(Window* w, int width, int height) {
-  if (w && width > 0 && height > 0) SDL_SetWindowSize(w->sdl, width, height);
+  if (!w || width <= 0 || height <= 0) return;
+  int old_w = 0, old_h = 0;
+  SDL_GetWindowSize(w->sdl, &old_w, &old_h);
+  if (old_w == width && old_h == height) return;
+  // The offscreen driver draws into a buffer made with the window, which a
+  // resize does not change: make the window again at the new size and move
+  // the current GL context over to it.
+  const char* driver = SDL_GetCurrentVideoDriver();
+  SDL_GLContext ctx = SDL_GL_GetCurrentContext();
+  if (driver && std::strcmp(driver, "offscreen") == 0 && ctx && SDL_GL_GetCurrentWindow() == w->sdl) {
+    const Uint32 flags = SDL_GetWindowFlags(w->sdl) & (SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN | SDL_WINDOW_SHOWN |
+                                                      SDL_WINDOW_RESIZABLE);
+    int x = 0, y = 0;
+    SDL_GetWindowPosition(w->sdl, &x, &y);
+    SDL_Window* fresh = SDL_CreateWindow(SDL_GetWindowTitle(w->sdl), x, y, width, height, flags);
+    if (fresh && SDL_GL_MakeCurrent(fresh, ctx) == 0) {
+      SDL_DestroyWindow(w->sdl);
+      w->sdl = fresh;
+      return;
+    }
+    if (fresh) SDL_DestroyWindow(fresh);
+    SDL_GL_MakeCurrent(w->sdl, ctx);
+  }
+  SDL_SetWindowSize(w->sdl, width, height);
 }
 
 void window_size(Window* w, int* width, int* height) {
