@@ -15,6 +15,7 @@ MXT_SANITIZER_DEFAULTS
 int main(int argc, char** argv) {
   using namespace mxt;
   platform::set_arguments(argc, argv);
+  platform::keep_freed_memory();
   callback_table = mxt_callbacks;
   command_line_text = RtString(platform::command_line().c_str());
   project_settings();

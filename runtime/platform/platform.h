@@ -50,6 +50,13 @@ void sleep_ms(int ms);             // at least that long; 0 yields
 void sleep_us(int us);             // a short nap, for the last moments of frame pacing
 double process_cpu_seconds();      // CPU time used by this process so far
 
+// A game frees and allocates the same large blocks every frame (the GL
+// driver's vertex and bin memory above all); keeping freed memory in the
+// process instead of handing it back to the system spares the page faults of
+// taking it again next frame. Optional: does nothing where the C library has
+// no such setting.
+void keep_freed_memory();
+
 // ---------------------------------------------------------------------------
 // [SECTION] Windows and OpenGL contexts
 

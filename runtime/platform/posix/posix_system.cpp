@@ -8,6 +8,9 @@
 // [SECTION] Debugger and CPU time
 #include <dirent.h>
 #include <fcntl.h>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 #include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -466,6 +469,14 @@ void debugger_output(const char* text) {
 
 void debugger_break() {
   if (debugger_present()) raise(SIGTRAP);
+}
+
+void keep_freed_memory() {
+#if defined(__GLIBC__)
+  mallopt(M_MMAP_THRESHOLD, 64 << 20);
+  mallopt(M_TRIM_THRESHOLD, 256 << 20);
+  mallopt(M_TOP_PAD, 16 << 20);
+#endif
 }
 
 double process_cpu_seconds() {
