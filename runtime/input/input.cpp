@@ -97,12 +97,22 @@ void mxt_select_mouse(int index) {
   if (rt.input) rt.input->select_mouse(index);
 }
 
+namespace {
+
+// One pass of a wait for input. The idle pump clears the wait mode when
+// input ends a pass; set again, every pass waits rather than spinning.
+void wait_for_input() {
+  frame.wait_mode = 31;
+  idle_pump();
+}
+
+}  // namespace
+
 void mxt_wait_mouse() {
   if (!rt.input) return;
-  frame.wait_mode = 31;
-  while (rt.input->any_button()) idle_pump();
-  while (!rt.input->any_button()) idle_pump();
-  while (rt.input->any_button()) idle_pump();
+  while (rt.input->any_button()) wait_for_input();
+  while (!rt.input->any_button()) wait_for_input();
+  while (rt.input->any_button()) wait_for_input();
   frame.wait_mode = 0;
 }
 
@@ -123,9 +133,12 @@ int mxt_key_to_char(int code) { return rt.input ? rt.input->key_to_char(code) : 
 
 void mxt_wait_key() {
   if (!rt.input) return;
-  frame.wait_mode = 31;
-  while (rt.input->drop_typed_char()) idle_pump();  // what was typed before the wait does not count
-  while (!rt.input->drop_typed_char()) idle_pump();
+  // What was typed before the wait does not count. It is dropped at once:
+  // waiting for input once per dropped character would swallow the keys
+  // typed meanwhile and leave the wait asking for more.
+  while (rt.input->drop_typed_char()) {
+  }
+  while (!rt.input->drop_typed_char()) wait_for_input();
   while (rt.input->drop_typed_char()) {
   }
   frame.wait_mode = 0;

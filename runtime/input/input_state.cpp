@@ -270,12 +270,16 @@ int InputState::read_mouse_device(int& x, int& y, int& wheel_step) {
     return s.buttons;
   }
   if (!mouse_acquired) {
-    // Taken back after the window lost it (or a breakpoint released it).
+    // Taken back after a breakpoint released it; what the mouse did
+    // meanwhile belonged to someone else.
     platform::set_relative_mouse(true);
     mouse_acquired = true;
+  } else {
+    x = saturating_add(x, mx);
+    y = saturating_add(y, my);
   }
-  x = std::clamp(saturating_add(x, mx), 0, std::max(screen.width, 0));
-  y = std::clamp(saturating_add(y, my), 0, std::max(screen.height, 0));
+  x = std::clamp(x, 0, std::max(screen.width, 0));
+  y = std::clamp(y, 0, std::max(screen.height, 0));
   return device.buttons & 7;
 }
 
@@ -397,6 +401,7 @@ void InputState::set_mouse(int x, int y) {
 void InputState::set_pointer_visible(bool show) {
   platform::set_relative_mouse(!show);
   mouse_acquired = !show;
+  device.motion_x = device.motion_y = 0;  // taken from now on
   if (show) {
     if (!pointer_visible) {
       const MouseRecord& r = current_record();
