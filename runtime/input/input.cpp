@@ -38,7 +38,6 @@ void input_setup(InputState& in, platform::Window* window, bool hide_pointer) {
   std::memset(in.live_keys, 0, sizeof in.live_keys);
   in.pointer_visible = false;
   if (hide_pointer) {
-    in.mouse_device = true;
     platform::set_relative_mouse(true);
     in.mouse_acquired = true;
   } else {

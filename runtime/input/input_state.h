@@ -79,7 +79,6 @@ struct InputState {
   std::vector<uint8_t> typed;                  // typed characters, code page 1252
   std::vector<MouseRecord> mice = std::vector<MouseRecord>(1);
   int32_t current_mouse = 0;
-  bool mouse_device = false;                   // the project asked for the mouse exclusively
   bool mouse_acquired = false;                 // relative motion is being taken
   uint8_t key_state[256] = {};                 // the snapshot the game reads; bit 7 = down
   uint8_t live_keys[256] = {};                 // kept current by key events
