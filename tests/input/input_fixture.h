@@ -14,6 +14,7 @@
 #include "runtime/input/input.h"
 #include "runtime/input/input_state.h"
 #include "runtime/platform/platform.h"
+#include "support/events.h"
 #include "support/gl.h"
 
 namespace input_test {
@@ -24,55 +25,13 @@ using mxt::platform::EventType;
 constexpr int kWidth = 800;
 constexpr int kHeight = 480;
 
-inline void push(const Event& e) { ASSERT_TRUE(mxt::platform::push_event(e)) << SDL_GetError(); }
-
-inline void key(int scancode, bool down) {
-  Event e;
-  e.type = down ? EventType::key_down : EventType::key_up;
-  e.key = scancode;
-  push(e);
-}
-
-inline void text(const char* bytes) {
-  Event e;
-  e.type = EventType::text;
-  SDL_strlcpy(e.text, bytes, sizeof e.text);
-  push(e);
-}
-
-inline void move(int x, int y, int dx = 0, int dy = 0) {
-  Event e;
-  e.type = EventType::mouse_move;
-  e.x = x;
-  e.y = y;
-  e.dx = dx;
-  e.dy = dy;
-  push(e);
-}
-
-inline void button(int b, bool down, int x, int y) {
-  Event e;
-  e.type = down ? EventType::mouse_down : EventType::mouse_up;
-  e.button = b;
-  e.x = x;
-  e.y = y;
-  push(e);
-}
-
-inline void wheel(int notches) {
-  Event e;
-  e.type = EventType::mouse_wheel;
-  e.dy = notches;
-  push(e);
-}
-
+inline void key(int scancode, bool down) { ASSERT_TRUE(mxt_test::push_key(scancode, down)) << SDL_GetError(); }
+inline void text(const char* bytes) { ASSERT_TRUE(mxt_test::push_text(bytes)) << SDL_GetError(); }
+inline void move(int x, int y, int dx = 0, int dy = 0) { ASSERT_TRUE(mxt_test::push_move(x, y, dx, dy)); }
+inline void button(int b, bool down, int x, int y) { ASSERT_TRUE(mxt_test::push_button(b, down, x, y)); }
+inline void wheel(int notches) { ASSERT_TRUE(mxt_test::push_wheel(notches)); }
 inline void finger(EventType type, int64_t id, float fx, float fy) {
-  Event e;
-  e.type = type;
-  e.finger = id;
-  e.fx = fx;
-  e.fy = fy;
-  push(e);
+  ASSERT_TRUE(mxt_test::push_finger(type, id, fx, fy));
 }
 
 // Pushes the events `make` queues from another thread after `ms`, as a

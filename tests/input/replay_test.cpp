@@ -16,7 +16,7 @@ struct Session {
 };
 
 Session run_input(const TempDir& dir, const std::string& scenario, const std::string& name,
-              std::vector<std::pair<std::string, std::string>> env, const std::string& frames = "20") {
+              std::vector<std::pair<std::string, std::string>> env, const std::string& frames) {
   ChildOptions options;
   options.env = std::move(env);
   options.env.emplace_back("MXT_TEST_SCENARIO", scenario);
@@ -47,7 +47,7 @@ std::string replace_line(const std::string& text, const std::string& starts, con
 TEST(Replay, ARecordedSessionReplaysToTheSamePicture) {
   TempDir dir;
   const std::string rec = dir.file("session.txt");
-  const Session live = run_input(dir, "draw", "live", {{"MXT_RECORD", rec}});
+  const Session live = run_input(dir, "draw", "live", {{"MXT_RECORD", rec}}, "20");
   ASSERT_EQ(live.result.exit_code, 0) << live.result.err;
   ASSERT_FALSE(live.shot.empty());
   ASSERT_GE(colours_in(live.shot), 5u) << "the clicks drew coloured squares";
@@ -59,17 +59,17 @@ TEST(Replay, ARecordedSessionReplaysToTheSamePicture) {
 
   // The replaying program pushes other events of its own: the live devices
   // do not count while a replay plays.
-  const Session replay = run_input(dir, "draw_other", "replay", {{"MXT_REPLAY", rec}});
+  const Session replay = run_input(dir, "draw_other", "replay", {{"MXT_REPLAY", rec}}, "20");
   ASSERT_EQ(replay.result.exit_code, 0) << replay.result.err;
   EXPECT_TRUE(replay.shot == live.shot) << "the replayed picture differs from the recorded one";
 
-  const Session other = run_input(dir, "draw_other", "other", {});
+  const Session other = run_input(dir, "draw_other", "other", {}, "20");
   EXPECT_FALSE(other.shot == live.shot) << "the picture must depend on the input";
 
   // The seed comes from the file: another seed, other squares.
   const std::string path = dir.file("reseeded.txt");
   ASSERT_TRUE(write_file(path, replace_line(recording, "seed ", "seed 424242")));
-  const Session reseeded = run_input(dir, "draw", "reseeded", {{"MXT_REPLAY", path}});
+  const Session reseeded = run_input(dir, "draw", "reseeded", {{"MXT_REPLAY", path}}, "20");
   ASSERT_EQ(reseeded.result.exit_code, 0) << reseeded.result.err;
   EXPECT_FALSE(reseeded.shot == live.shot);
 }
@@ -95,9 +95,7 @@ TEST(Replay, AWaitForAClickReplaysWithoutThePerson) {
   ASSERT_EQ(out.size(), 3u) << live.result.out;
   EXPECT_EQ(out[1], "clicked at 33 44");
 
-  ChildOptions options;
-  options.env = {{"MXT_TEST_SCENARIO", "wait"}, {"TMPDIR", dir.path()}, {"MXT_FRAMES", "5"}, {"MXT_REPLAY", rec}};
-  const ChildResult replay = run_child(test_program("prog_input"), {}, options);
+  const ChildResult replay = run_input(dir, "wait", "replay", {{"MXT_REPLAY", rec}}, "5").result;
   EXPECT_EQ(replay.exit_code, 0) << replay.err;
   EXPECT_EQ(split_lines(replay.out), out) << "the same random number, the same click";
 }
@@ -122,9 +120,7 @@ TEST(Replay, AFileWrittenByHandReachesTheGameFrameByFrame) {
                          "4 text 42\n"
                          "4 key-up 5\n"
                          "6 close\n"));
-  ChildOptions options;
-  options.env = {{"MXT_TEST_SCENARIO", "report"}, {"TMPDIR", dir.path()}, {"MXT_REPLAY", path}};
-  const ChildResult r = run_child(test_program("prog_input"), {}, options);
+  const ChildResult r = run_input(dir, "report", "hand", {{"MXT_REPLAY", path}}, "0").result;  // the file's close ends it
   EXPECT_EQ(r.exit_code, 0) << r.err;
   const std::vector<std::string> expected = {"frame 1 click 40 30", "frame 2 key 4",  "frame 3 typed 41",
                                              "waiting for a click", "clicked at 12 13", "waiting for a key",

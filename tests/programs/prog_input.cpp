@@ -12,49 +12,20 @@
 #include "runtime/input/keymap.h"
 #include "runtime/moxtril.h"
 #include "runtime/platform/platform.h"
+#include "tests/support/events.h"
 
 namespace {
 
-using mxt::platform::Event;
-using mxt::platform::EventType;
+using mxt_test::push_button;
+using mxt_test::push_move;
+using mxt_test::push_wheel;
 
 std::string scenario() {
   const char* s = std::getenv("MXT_TEST_SCENARIO");
   return s ? s : "";
 }
 
-void push_move(int x, int y, int dx = 0, int dy = 0) {
-  Event e;
-  e.type = EventType::mouse_move;
-  e.x = x;
-  e.y = y;
-  e.dx = dx;
-  e.dy = dy;
-  mxt::platform::push_event(e);
-}
-
-void push_button(int b, bool down, int x, int y) {
-  Event e;
-  e.type = down ? EventType::mouse_down : EventType::mouse_up;
-  e.button = b;
-  e.x = x;
-  e.y = y;
-  mxt::platform::push_event(e);
-}
-
-void push_key(int dik, bool down) {
-  Event e;
-  e.type = down ? EventType::key_down : EventType::key_up;
-  e.key = mxt::hid_from_dik(dik);
-  mxt::platform::push_event(e);
-}
-
-void push_wheel(int notches) {
-  Event e;
-  e.type = EventType::mouse_wheel;
-  e.dy = notches;
-  mxt::platform::push_event(e);
-}
+void push_dik(int dik, bool down) { mxt_test::push_key(mxt::hid_from_dik(dik), down); }
 
 void click(int b, int x, int y) {
   push_move(x, y);
@@ -69,8 +40,8 @@ void act(const std::string& s, int f) {
       case 3: push_button(1, false, 20, 30); break;
       case 5: click(2, 100, 50); break;
       case 6: push_button(2, false, 100, 50); push_wheel(1); break;
-      case 8: push_key(4, true); break;
-      case 9: push_key(4, false); click(3, 60, 90); break;
+      case 8: push_dik(4, true); break;
+      case 9: push_dik(4, false); click(3, 60, 90); break;
       case 10: push_button(3, false, 60, 90); push_wheel(-2); break;
       case 12: click(1, 140, 10); push_button(1, false, 140, 10); push_move(150, 110); break;
       case 13: click(1, 75, 60); break;
@@ -80,7 +51,7 @@ void act(const std::string& s, int f) {
   } else if (s == "draw_other") {
     switch (f) {
       case 1: click(1, 5, 5); break;
-      case 2: push_button(1, false, 5, 5); push_key(7, true); break;
+      case 2: push_button(1, false, 5, 5); push_dik(7, true); break;
       default: break;
     }
   } else if (s == "hidden") {
