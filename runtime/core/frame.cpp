@@ -122,7 +122,7 @@ int pump_events(Callback hook, ReplayPace pace) {
   // platform has queued.
   size_t replayed = rt.journal && rt.input ? rt.journal->replay_quota(pace, journal_clock()) : 0;
   // A bounded wait: a quiet session (or a headless one) must not hang here.
-  if (pace == ReplayPace::waiting && replayed == 0) platform::wait_event(10);
+  if ((pace == ReplayPace::waiting || pace == ReplayPace::paused) && replayed == 0) platform::wait_event(10);
   platform::Event e;
   for (; replayed > 0 && rt.journal->next_replayed(e); --replayed) {
     if (hook) hook();

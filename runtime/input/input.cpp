@@ -28,6 +28,7 @@ void input_setup(InputState& in, platform::Window* window, bool hide_pointer) {
   in.current_mouse = 0;
   in.window = window;
   in.screen_source = runtime_input_screen;
+  in.steer_system_pointer = !(rt.journal && rt.journal->replaying());
   // The runtime's pointer starts where the system pointer is (a replay says
   // where that was when it was recorded).
   int x = 0, y = 0;
@@ -38,8 +39,7 @@ void input_setup(InputState& in, platform::Window* window, bool hide_pointer) {
   std::memset(in.live_keys, 0, sizeof in.live_keys);
   in.pointer_visible = false;
   if (hide_pointer) {
-    platform::set_relative_mouse(true);
-    in.mouse_acquired = true;
+    in.apply_pointer_mode();  // taken exclusively from the start
   } else {
     in.set_pointer_visible(true);
   }
