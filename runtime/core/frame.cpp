@@ -99,11 +99,18 @@ double frame_period_for(double fps) {
 
 namespace {
 
+// The frame count recordings and replays go by: 0 while start-up runs, then
+// one more than the frames mxt_show_screen has presented. So the game sees an
+// event stamped f after its f-th mxt_show_screen (0: before the first), and
+// the pumps of one stamp never have game code between them, only the waits
+// that take their events one by one.
+int64_t journal_clock() { return runtime_started() ? frame.frames_presented + 1 : 0; }
+
 // Every event the runtime takes goes through here: recorded first (a close
 // ends the program inside the window's handling), then the window's handling,
 // then the input state.
 void dispatch(const platform::Event& e) {
-  if (rt.journal && rt.input) rt.journal->record(e, frame.frames_presented);
+  if (rt.journal && rt.input) rt.journal->record(e, journal_clock());
   handle_window_event(e);
   if (rt.input) rt.input->take_event(e);
 }
@@ -117,9 +124,9 @@ bool replaced_by_replay(const platform::Event& e) {
 int pump_events(Callback hook, ReplayPace pace) {
   // Replayed events reach the input state once it exists, before what the
   // platform has queued.
-  size_t replayed = rt.journal && rt.input ? rt.journal->replay_quota(pace, frame.frames_presented) : 0;
+  size_t replayed = rt.journal && rt.input ? rt.journal->replay_quota(pace, journal_clock()) : 0;
   // A bounded wait: a quiet session (or a headless one) must not hang here.
-  if (pace == ReplayPace::waiting && replayed == 0) platform::wait_event(10);
+  if ((pace == ReplayPace::waiting || pace == ReplayPace::paused) && replayed == 0) platform::wait_event(10);
   platform::Event e;
   for (; replayed > 0 && rt.journal->next_replayed(e); --replayed) {
     if (hook) hook();
@@ -270,15 +277,17 @@ void idle_pump() {
   for (int pass = 0; pass < 100; ++pass) {
     music_upkeep();
     lookup_message_hook();
+    const size_t typed_before = rt.input ? rt.input->typed.size() : 0;
     pump_events(frame.hook, ReplayPace::waiting);
     if (!pause_state.paused) {
       refresh_input_now();
       if (frame.escape_switch && (key_down(0x81) || key_down(1))) mxt_end();
-      for (int k = 0; k < 255; ++k) {
-        if (key_down(k)) {
-          frame.wait_mode = 0;
-          return;
-        }
+      // A key held, or a character typed (its key may already be up again).
+      bool key_input = rt.input && rt.input->typed.size() > typed_before;
+      for (int k = 0; k < 255 && !key_input; ++k) key_input = key_down(k);
+      if (key_input) {
+        frame.wait_mode = 0;
+        return;
       }
       // A move, a button held, or a button let go since the reference: the
       // release counts, or a wait for a click would sit until the next move.

@@ -28,6 +28,7 @@ void input_setup(InputState& in, platform::Window* window, bool hide_pointer) {
   in.current_mouse = 0;
   in.window = window;
   in.screen_source = runtime_input_screen;
+  in.steer_system_pointer = !(rt.journal && rt.journal->replaying());
   // The runtime's pointer starts where the system pointer is (a replay says
   // where that was when it was recorded).
   int x = 0, y = 0;
@@ -38,9 +39,7 @@ void input_setup(InputState& in, platform::Window* window, bool hide_pointer) {
   std::memset(in.live_keys, 0, sizeof in.live_keys);
   in.pointer_visible = false;
   if (hide_pointer) {
-    in.mouse_device = true;
-    platform::set_relative_mouse(true);
-    in.mouse_acquired = true;
+    in.apply_pointer_mode();  // taken exclusively from the start
   } else {
     in.set_pointer_visible(true);
   }
@@ -97,12 +96,22 @@ void mxt_select_mouse(int index) {
   if (rt.input) rt.input->select_mouse(index);
 }
 
+namespace {
+
+// One pass of a wait for input. The idle pump clears the wait mode when
+// input ends a pass; set again, every pass waits rather than spinning.
+void wait_for_input() {
+  frame.wait_mode = 31;
+  idle_pump();
+}
+
+}  // namespace
+
 void mxt_wait_mouse() {
   if (!rt.input) return;
-  frame.wait_mode = 31;
-  while (rt.input->any_button()) idle_pump();
-  while (!rt.input->any_button()) idle_pump();
-  while (rt.input->any_button()) idle_pump();
+  while (rt.input->any_button()) wait_for_input();
+  while (!rt.input->any_button()) wait_for_input();
+  while (rt.input->any_button()) wait_for_input();
   frame.wait_mode = 0;
 }
 
@@ -123,9 +132,12 @@ int mxt_key_to_char(int code) { return rt.input ? rt.input->key_to_char(code) : 
 
 void mxt_wait_key() {
   if (!rt.input) return;
-  frame.wait_mode = 31;
-  while (rt.input->drop_typed_char()) idle_pump();  // what was typed before the wait does not count
-  while (!rt.input->drop_typed_char()) idle_pump();
+  // What was typed before the wait does not count. It is dropped at once:
+  // waiting for input once per dropped character would swallow the keys
+  // typed meanwhile and leave the wait asking for more.
+  while (rt.input->drop_typed_char()) {
+  }
+  while (!rt.input->drop_typed_char()) wait_for_input();
   while (rt.input->drop_typed_char()) {
   }
   frame.wait_mode = 0;

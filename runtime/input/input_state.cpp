@@ -270,12 +270,15 @@ int InputState::read_mouse_device(int& x, int& y, int& wheel_step) {
     return s.buttons;
   }
   if (!mouse_acquired) {
-    // Taken back after the window lost it (or a breakpoint released it).
-    platform::set_relative_mouse(true);
-    mouse_acquired = true;
+    // Taken back after a breakpoint released it; what the mouse did
+    // meanwhile belonged to someone else.
+    take_mouse(true);
+  } else {
+    x = saturating_add(x, mx);
+    y = saturating_add(y, my);
   }
-  x = std::clamp(saturating_add(x, mx), 0, std::max(screen.width, 0));
-  y = std::clamp(saturating_add(y, my), 0, std::max(screen.height, 0));
+  x = std::clamp(x, 0, std::max(screen.width, 0));
+  y = std::clamp(y, 0, std::max(screen.height, 0));
   return device.buttons & 7;
 }
 
@@ -394,31 +397,30 @@ void InputState::set_mouse(int x, int y) {
 // Hidden, the mouse is taken exclusively: the system pointer disappears and
 // only relative motion counts. Shown again, the system pointer appears where
 // the runtime's own pointer was.
+void InputState::take_mouse(bool exclusive) {
+  mouse_acquired = exclusive;
+  if (!steer_system_pointer) return;
+  platform::set_relative_mouse(exclusive);
+  platform::set_cursor_visible(!exclusive);
+}
+
 void InputState::set_pointer_visible(bool show) {
-  platform::set_relative_mouse(!show);
-  mouse_acquired = !show;
-  if (show) {
-    if (!pointer_visible) {
-      const MouseRecord& r = current_record();
-      platform::warp_mouse(window, r.reported_x, r.reported_y);
-    }
-    platform::set_cursor_visible(true);
-  } else {
-    platform::set_cursor_visible(false);
+  device.motion_x = device.motion_y = 0;  // relative motion counts from now on
+  if (show && !pointer_visible && steer_system_pointer) {
+    platform::set_relative_mouse(false);
+    const MouseRecord& r = current_record();
+    platform::warp_mouse(window, r.reported_x, r.reported_y);
   }
+  take_mouse(!show);
   pointer_visible = show;
 }
 
-void InputState::apply_pointer_mode() {
-  platform::set_relative_mouse(!pointer_visible);
-  mouse_acquired = !pointer_visible;
-  platform::set_cursor_visible(pointer_visible);
-}
+void InputState::apply_pointer_mode() { take_mouse(!pointer_visible); }
 
 void InputState::release_mouse() {
   if (!mouse_acquired) return;
-  platform::set_relative_mouse(false);
   mouse_acquired = false;
+  if (steer_system_pointer) platform::set_relative_mouse(false);
 }
 
 void InputState::select_mouse(int index) {

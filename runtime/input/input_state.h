@@ -79,8 +79,8 @@ struct InputState {
   std::vector<uint8_t> typed;                  // typed characters, code page 1252
   std::vector<MouseRecord> mice = std::vector<MouseRecord>(1);
   int32_t current_mouse = 0;
-  bool mouse_device = false;                   // the project asked for the mouse exclusively
   bool mouse_acquired = false;                 // relative motion is being taken
+  bool steer_system_pointer = true;            // false during a replay: the person watching keeps the mouse
   uint8_t key_state[256] = {};                 // the snapshot the game reads; bit 7 = down
   uint8_t live_keys[256] = {};                 // kept current by key events
   platform::Window* window = nullptr;
@@ -120,6 +120,7 @@ struct InputState {
 
  private:
   int read_mouse_device(int& x, int& y, int& wheel_step);
+  void take_mouse(bool exclusive);             // the system pointer: hidden with relative motion, or shown
   MouseRecord& current_record();
   void refresh_screen();
 };

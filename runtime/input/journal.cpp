@@ -66,11 +66,8 @@ bool parse_int(std::string_view t, T& v) {
 }
 
 bool parse_fraction(std::string_view t, float& v) {
-  double d = 0;
-  const auto [end, ec] = std::from_chars(t.data(), t.data() + t.size(), d);
-  if (ec != std::errc() || end != t.data() + t.size() || !std::isfinite(d) || std::fabs(d) > 1e6) return false;
-  v = static_cast<float>(d);
-  return true;
+  const auto [end, ec] = std::from_chars(t.data(), t.data() + t.size(), v);
+  return ec == std::errc() && end == t.data() + t.size() && std::isfinite(v) && std::fabs(v) <= 1e6f;
 }
 
 int hex_digit(char c) {

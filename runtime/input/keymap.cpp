@@ -37,6 +37,8 @@ constexpr Pair kPairs[] = {
     {100, 0x56}, {101, 0xDD}, {102, 0xDE},
     // F13..F15
     {104, 0x64}, {105, 0x65}, {106, 0x66},
+    // the menu and stop keys of some boards, the second keypad equals sign
+    {118, 0xDD}, {120, 0x95}, {134, 0x8D},
     // volume and mute
     {127, 0xA0}, {128, 0xB0}, {129, 0xAE},
     // international keys

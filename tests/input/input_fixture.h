@@ -1,0 +1,81 @@
+// The input tests' world: a real window and renderer in this process, the
+// runtime's input state set up as start-up sets it up, and real SDL events
+// pushed into the queue and taken by the runtime's message pump.
+#pragma once
+
+#include <SDL.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "runtime/core/runtime.h"
+#include "runtime/gfx2d/viewport.h"
+#include "runtime/input/input.h"
+#include "runtime/input/input_state.h"
+#include "runtime/platform/platform.h"
+#include "support/events.h"
+#include "support/gl.h"
+
+namespace input_test {
+
+using mxt::platform::Event;
+using mxt::platform::EventType;
+
+constexpr int kWidth = 800;
+constexpr int kHeight = 480;
+
+inline void key(int scancode, bool down) { ASSERT_TRUE(mxt_test::push_key(scancode, down)) << SDL_GetError(); }
+inline void text(const char* bytes) { ASSERT_TRUE(mxt_test::push_text(bytes)) << SDL_GetError(); }
+inline void move(int x, int y, int dx = 0, int dy = 0) { ASSERT_TRUE(mxt_test::push_move(x, y, dx, dy)); }
+inline void button(int b, bool down, int x, int y) { ASSERT_TRUE(mxt_test::push_button(b, down, x, y)); }
+inline void wheel(int notches) { ASSERT_TRUE(mxt_test::push_wheel(notches)); }
+inline void finger(EventType type, int64_t id, float fx, float fy) {
+  ASSERT_TRUE(mxt_test::push_finger(type, id, fx, fy));
+}
+
+// Pushes the events `make` queues from another thread after `ms`, as a
+// person acting while the program waits.
+template <typename F>
+std::thread later(int ms, F make) {
+  return std::thread([ms, make] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+    make();
+  });
+}
+
+class InputTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { renderer = mxt_test::make_renderer(kWidth, kHeight); }
+  static void TearDownTestSuite() {
+    mxt_test::destroy_renderer(renderer);
+    renderer = nullptr;
+  }
+  void SetUp() override {
+    ASSERT_NE(renderer, nullptr) << mxt::platform::last_error();
+    mxt::virtual_screen = mxt::VirtualScreen{};
+    renderer->orientation = 0;
+    renderer->virtual_width = renderer->virtual_height = 0;
+    renderer->set_viewport(0, 0, 0, 0, 1.0f);
+    mxt::frame.wait_mode = 0;
+    mxt::rt.input = new mxt::InputState();
+    mxt::input_setup(*mxt::rt.input, mxt::rt.window, false);
+    pump();  // what set-up itself set off (the pointer placed where it is)
+  }
+  void TearDown() override {
+    mxt::input_shutdown(*mxt::rt.input);
+    delete mxt::rt.input;
+    mxt::rt.input = nullptr;
+    mxt::platform::flush_events();
+  }
+
+  static void pump() { mxt::pump_messages(mxt::rt.renderer, nullptr, false); }
+  // What a presented frame does to the keys: the next query takes a snapshot.
+  static void next_frame() { mxt::rt.input->key_refresh_counter = 100000; }
+  static mxt::InputState& in() { return *mxt::rt.input; }
+
+  static mxt::VuduRODoverore* renderer;
+};
+inline mxt::VuduRODoverore* InputTest::renderer = nullptr;
+
+}  // namespace input_test
