@@ -2,6 +2,10 @@
 // same waits, files written by hand, and bad files stopping the program.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
+#include "runtime/gfx2d/image.h"
+
 #include <set>
 
 #include "support/child.h"
@@ -22,17 +26,22 @@ Session run_input(const TempDir& dir, const std::string& scenario, const std::st
   options.env.emplace_back("MXT_TEST_SCENARIO", scenario);
   options.env.emplace_back("TMPDIR", dir.path());
   options.env.emplace_back("MXT_FRAMES", frames);
-  options.env.emplace_back("MXT_SCREENSHOT", dir.file(name + ".ppm"));
+  options.env.emplace_back("MXT_SCREENSHOT", dir.file(name + ".png"));
   Session r;
   r.result = run_child(test_program("prog_input"), {}, options);
-  r.shot = read_file(dir.file(name + ".ppm"));
+  r.shot = read_file(dir.file(name + ".png"));
   return r;
 }
 
-size_t colours_in(const std::string& ppm) {
-  const size_t header = ppm.find("255\n");
-  std::set<std::string> colours;
-  for (size_t i = header + 4; i + 3 <= ppm.size(); i += 3) colours.insert(ppm.substr(i, 3));
+size_t colours_in(const std::string& png) {
+  mxt::ImageBuffer image;
+  if (!mxt::decode_png(image, std::span(reinterpret_cast<const uint8_t*>(png.data()), png.size()), -1)) return 0;
+  std::set<uint32_t> colours;
+  for (int i = 0; i < image.width * image.height; ++i) {
+    uint32_t c;
+    std::memcpy(&c, image.pixels + static_cast<size_t>(i) * 4, 4);
+    colours.insert(c);
+  }
   return colours.size();
 }
 
