@@ -419,11 +419,13 @@ bool png_decode_rows(png_structp png, png_infop info, PngFailure& failure, Image
   if (row_bytes < static_cast<size_t>(w) * static_cast<size_t>(channels)) return false;
   const uint64_t total = static_cast<uint64_t>(row_bytes) * h;
   if (total > static_cast<uint64_t>(kMaxImagePixels) * 4) return false;
-  uint8_t* block = static_cast<uint8_t*>(std::malloc(static_cast<size_t>(total) + sizeof(png_bytep) * h));
+  // The row pointers first (aligned as malloc aligns), the rows after them.
+  const size_t pointers = sizeof(png_bytep) * h;
+  uint8_t* block = static_cast<uint8_t*>(std::malloc(pointers + static_cast<size_t>(total)));
   if (!block) return false;
   *rows_out = block;
-  png_bytepp rows = reinterpret_cast<png_bytepp>(block + total);
-  for (png_uint_32 y = 0; y < h; ++y) rows[y] = block + static_cast<size_t>(y) * row_bytes;
+  png_bytepp rows = reinterpret_cast<png_bytepp>(block);
+  for (png_uint_32 y = 0; y < h; ++y) rows[y] = block + pointers + static_cast<size_t>(y) * row_bytes;
   png_read_image(png, rows);
 
   if (!image.size_to(static_cast<int32_t>(w), static_cast<int32_t>(h))) return false;

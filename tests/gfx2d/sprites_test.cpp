@@ -158,7 +158,7 @@ TEST_F(Sprites, BadFilesGiveErrorThreeAndAnEmptySprite) {
   std::vector<std::pair<std::string, std::string>> bad;
   bad.emplace_back("empty", "");
   bad.emplace_back("bm-only", "BM");
-  bad.emplace_back("random", std::string("\x13\x37\xC0\xDE garbage that is no picture at all", 40));
+  bad.emplace_back("random", std::string("\x13\x37\xC0\xDE garbage that is no picture at all"));
   auto bmp = [](int w, int h, int bits, size_t data_bytes) {
     BmpSpec s;
     s.width = w;
@@ -218,7 +218,7 @@ TEST_F(Sprites, BadFilesGiveErrorThreeAndAnEmptySprite) {
   std::vector<uint8_t> rgb(64 * 64 * 3, 128);
   const std::string jpeg = build_jpeg(64, 64, 3, rgb, false);
   bad.emplace_back("jpeg-cut-in-half", jpeg.substr(0, jpeg.size() / 2));
-  bad.emplace_back("jpeg-soi-then-garbage", std::string("\xFF\xD8\xFF\x01 not a marker stream", 24));
+  bad.emplace_back("jpeg-soi-then-garbage", std::string("\xFF\xD8\xFF\x01 not a marker stream"));
   std::string huge_jpeg = jpeg;
   const size_t sof = huge_jpeg.find("\xFF\xC0");
   ASSERT_NE(sof, std::string::npos);
