@@ -10,19 +10,9 @@
 
 #include "runtime/platform/platform.h"
 #include "support/child.h"
+#include "support/images.h"
 
 namespace mxt_test {
-
-namespace {
-void put16(std::string& s, int v) {
-  s += static_cast<char>(v & 0xFF);
-  s += static_cast<char>((v >> 8) & 0xFF);
-}
-void put32(std::string& s, uint32_t v) {
-  put16(s, static_cast<int>(v & 0xFFFF));
-  put16(s, static_cast<int>(v >> 16));
-}
-}  // namespace
 
 std::string tone_wav(double frequency, double seconds, double amplitude, int rate) {
   const uint32_t frames = static_cast<uint32_t>(seconds * rate);
@@ -39,7 +29,7 @@ std::string tone_wav(double frequency, double seconds, double amplitude, int rat
   w += "data";
   put32(w, frames * 2);
   for (uint32_t i = 0; i < frames; ++i)
-    put16(w, static_cast<int>(std::lround(amplitude * 32767 * std::sin(2 * M_PI * frequency * i / rate))));
+    put16(w, static_cast<uint32_t>(std::lround(amplitude * 32767 * std::sin(2 * M_PI * frequency * i / rate))));
   return w;
 }
 

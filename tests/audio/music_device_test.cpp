@@ -105,6 +105,10 @@ TEST_F(MusicDeviceTest, TrackThatIsOnlyInTheArchivePlaysFromMemory) {
   create_archive_slots();
   mxt_set_archive(tmp.file("media.sbx").c_str(), tmp.file("media.sbx").c_str());
 
+  // Started over a paused track: the pause does not carry over to the new one.
+  ASSERT_TRUE(write_file(tmp.file("other.wav"), tone_wav(1000, 1.0, 0.5)));
+  ASSERT_TRUE(player->play(tmp.file("other.wav").c_str(), 0));
+  player->pause(1);
   ASSERT_TRUE(player->play("inside.wav", 0));
   EXPECT_TRUE(player->has_track());
   EXPECT_EQ(std::string(player->file_name().c_str()).rfind("mem://", 0), 0u);
