@@ -57,6 +57,13 @@ void push_key(platform::EventType type, int dik) {
   platform::push_event(e);
 }
 
+// An after-draw hook that types text once frame n has been drawn.
+std::function<void(int64_t)> type_at(int64_t frame, const char* text) {
+  return [=](int64_t n) {
+    if (n == frame) push_text(text);
+  };
+}
+
 double now_ms() { return accurate_ms(); }
 
 class VideoTest : public RendererTest {
@@ -109,9 +116,7 @@ TEST_F(VideoTest, PictureInTheMiddleFollowsTheClipAndTheBarsStayBlack) {
 TEST_F(VideoTest, TypedKeyOrButtonEndsItEarly) {
   const std::string clip = mp4_clip();
   ASSERT_FALSE(clip.empty());
-  EXPECT_EQ(play(clip, 0, [](int64_t n) {
-              if (n == 3) push_text("x");
-            }), 0);
+  EXPECT_EQ(play(clip, 0, type_at(3, "x")), 0);
   EXPECT_LE(seen.size(), 5u);
   EXPECT_EQ(input->pop_typed_char(), 0) << "the key that ended it was taken";
 
@@ -137,9 +142,7 @@ TEST_F(VideoTest, TypedKeyOrButtonEndsItEarly) {
 TEST_F(VideoTest, LoopingStartsTheClipOverUntilAKeyEndsIt) {
   const std::string clip = mp4_clip();
   ASSERT_FALSE(clip.empty());
-  EXPECT_EQ(play(clip, 1, [](int64_t n) {
-              if (n == 40) push_text(" ");
-            }), 0);
+  EXPECT_EQ(play(clip, 1, type_at(40, " ")), 0);
   ASSERT_GE(seen.size(), 40u);
   const auto first_blue = std::find(seen.begin(), seen.end(), Seen::blue);
   ASSERT_NE(first_blue, seen.end());
@@ -216,16 +219,12 @@ TEST_F(VideoTest, OpensFromTheArchiveAndFromMemory) {
   ASSERT_TRUE(write_file(tmp.file("media.sbx"), builder.finish()));
   create_archive_slots();
   mxt_set_archive(tmp.file("media.sbx").c_str(), tmp.file("media.sbx").c_str());
-  EXPECT_EQ(play("intro.webm", 0, [](int64_t n) {
-              if (n == 5) push_text("x");
-            }), 0);
+  EXPECT_EQ(play("intro.webm", 0, type_at(5, "x")), 0);
   EXPECT_EQ(seen.size(), 5u);
   release_archive_slots();
 
   const RtString name = mxt_register_memory_file(bytes.data(), static_cast<int64_t>(bytes.size()));
-  EXPECT_EQ(play(name.c_str(), 0, [](int64_t n) {
-              if (n == 5) push_text("x");
-            }), 0);
+  EXPECT_EQ(play(name.c_str(), 0, type_at(5, "x")), 0);
   EXPECT_EQ(seen.size(), 5u);
   mxt_unregister_memory_file(bytes.data());
 }
