@@ -50,11 +50,14 @@ VideoScreen::~VideoScreen() {
 void VideoScreen::draw(const uint8_t* rgba, int w, int h, int display_w, bool upload, int window_w, int window_h) {
   flush_drawing();
   if (rt.renderer) rt.renderer->bind_sprite(-1);  // every texture unit off
-  glClearColor(0, 0, 0, 1);
-  glClear(GL_COLOR_BUFFER_BIT);
-  if (rt.renderer) {
-    const float* c = rt.renderer->clear_rgba;
-    glClearColor(c[0], c[1], c[2], c[3]);
+  const VideoRect d = video_dest_rect(display_w, h, window_w, window_h);
+  if (!rgba || d.w < window_w || d.h < window_h) {  // black bars where the picture does not reach
+    glClearColor(0, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+    if (rt.renderer) {
+      const float* c = rt.renderer->clear_rgba;
+      glClearColor(c[0], c[1], c[2], c[3]);
+    }
   }
   if (!rgba || w <= 0 || h <= 0) return;
 
@@ -65,8 +68,6 @@ void VideoScreen::draw(const uint8_t* rgba, int w, int h, int display_w, bool up
   if (!texture_ || tw != texture_w_ || th != texture_h_) {
     if (!texture_) glGenTextures(1, &texture_);
     glBindTexture(GL_TEXTURE_2D, texture_);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, tw, th, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
@@ -80,6 +81,10 @@ void VideoScreen::draw(const uint8_t* rgba, int w, int h, int display_w, bool up
     glPixelStorei(GL_UNPACK_ALIGNMENT, 4);  // rows of RGBA are whole words
     glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, w, h, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
   }
+  // Drawn at its own size, nearest sampling gives the same pixels for less work.
+  const GLint filter = d.w == w && d.h == h ? GL_NEAREST : GL_LINEAR;
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, filter);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, filter);
 
   GLint viewport[4];
   glGetIntegerv(GL_VIEWPORT, viewport);
@@ -96,7 +101,6 @@ void VideoScreen::draw(const uint8_t* rgba, int w, int h, int display_w, bool up
   gl_state.disable(GlCap::alpha_test);
   gl_state.set_colour(1, 1, 1, 1);
   glEnable(GL_TEXTURE_2D);
-  const VideoRect d = video_dest_rect(display_w, h, window_w, window_h);
   const float u = static_cast<float>(w) / static_cast<float>(tw);
   const float v = static_cast<float>(h) / static_cast<float>(th);
   const float x0 = static_cast<float>(d.x), y0 = static_cast<float>(d.y);

@@ -9,16 +9,15 @@
 
 namespace mxt_test {
 
-namespace {
 void put16(std::string& s, uint32_t v) {
   s += static_cast<char>(v & 0xFF);
   s += static_cast<char>((v >> 8) & 0xFF);
 }
+
 void put32(std::string& s, uint32_t v) {
   put16(s, v & 0xFFFF);
   put16(s, v >> 16);
 }
-}  // namespace
 
 std::string build_bmp(const BmpSpec& spec) {
   std::string header;

@@ -13,6 +13,10 @@ namespace mxt_test {
 
 using Rgb = std::array<uint8_t, 3>;
 
+// Little-endian fields appended to a file being built.
+void put16(std::string& s, uint32_t v);
+void put32(std::string& s, uint32_t v);
+
 struct BmpSpec {
   int width = 0, height = 0;        // height < 0: top-down
   int bits = 24;

@@ -1,0 +1,39 @@
+// Test support for music and video: tones written as WAV in code, clips made
+// once with the ffmpeg tool and kept in the build folder, and recordings of
+// what the audio device played, through SDL's disk driver.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace mxt_test {
+
+// A 16-bit mono WAV file of a sine tone (amplitude as a share of full scale).
+std::string tone_wav(double frequency, double seconds, double amplitude, int rate = 44100);
+
+// A media file made by the ffmpeg tool with these arguments (the output name
+// is appended), kept under the build folder; the path, or "" when it failed.
+std::string made_media(const std::string& name, const std::vector<std::string>& ffmpeg_args);
+
+// The device reopened on SDL's disk driver writing to a file; closes it and
+// returns to the dummy driver when it goes.
+class Recording {
+ public:
+  explicit Recording(const std::string& path);
+  ~Recording();
+  bool ok() const { return ok_; }
+  int64_t frames() const;                   // stereo frames written so far
+  std::vector<int16_t> left() const;        // the left channel of everything written
+
+ private:
+  std::string path_;
+  bool ok_ = false;
+};
+
+// Over samples [from, to) of one channel.
+double rms(const std::vector<int16_t>& s, int64_t from, int64_t to);
+double frequency(const std::vector<int16_t>& s, int64_t from, int64_t to, int rate = 44100);  // zero crossings
+int count_bursts(const std::vector<int16_t>& s, double threshold, int window = 441);             // runs of loud windows
+
+}  // namespace mxt_test

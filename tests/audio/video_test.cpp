@@ -1,0 +1,246 @@
+// Video playback into a real window: clips made by the ffmpeg tool (red for
+// half a second, then blue), pixels read back after each drawn frame, input
+// pushed as the platform would deliver it.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <thread>
+
+#include "audio/audio_support.h"
+#include "runtime/audio/video.h"
+#include "runtime/core/runtime.h"
+#include "runtime/files/archive.h"
+#include "runtime/files/files.h"
+#include "runtime/input/input.h"
+#include "runtime/input/keymap.h"
+#include "runtime/platform/platform.h"
+#include "support/child.h"
+#include "support/gl.h"
+
+using namespace mxt;
+using namespace mxt_test;
+
+namespace {
+
+std::vector<std::string> red_then_blue(const std::string& video_codec, const std::string& audio_codec) {
+  return {"-f", "lavfi", "-i", "color=c=red:s=160x90:r=25:d=0.5",
+          "-f", "lavfi", "-i", "color=c=blue:s=160x90:r=25:d=0.5",
+          "-f", "lavfi", "-i", "sine=frequency=440:duration=1:sample_rate=44100",
+          "-filter_complex", "[0:v][1:v]concat=n=2:v=1:a=0[v]", "-map", "[v]", "-map", "2:a",
+          "-c:v", video_codec, "-c:a", audio_codec, "-ac", "2", "-g", "10"};
+}
+
+std::string mp4_clip() { return made_media("red-blue.mp4", red_then_blue("mpeg4", "aac")); }
+std::string webm_clip() { return made_media("red-blue.webm", red_then_blue("libvpx", "libvorbis")); }
+
+enum class Seen { red, blue, other };
+Seen colour_of(Rgba c) {
+  if (c.r > 180 && c.g < 80 && c.b < 80) return Seen::red;
+  if (c.b > 180 && c.r < 80 && c.g < 80) return Seen::blue;
+  return Seen::other;
+}
+
+void push_text(const char* text) {
+  platform::Event e;
+  e.type = platform::EventType::text;
+  std::snprintf(e.text, sizeof e.text, "%s", text);
+  platform::push_event(e);
+}
+
+void push_key(platform::EventType type, int dik) {
+  platform::Event e;
+  e.type = type;
+  e.key = hid_from_dik(dik);
+  platform::push_event(e);
+}
+
+// An after-draw hook that types text once frame n has been drawn.
+std::function<void(int64_t)> type_at(int64_t frame, const char* text) {
+  return [=](int64_t n) {
+    if (n == frame) push_text(text);
+  };
+}
+
+double now_ms() { return accurate_ms(); }
+
+class VideoTest : public RendererTest {
+ protected:
+  void SetUp() override {
+    RendererTest::SetUp();
+    platform::flush_events();
+    input = std::make_unique<InputState>();
+    input_setup(*input, renderer->window, false);
+    rt.input = input.get();
+  }
+  void TearDown() override { rt.input = nullptr; }
+
+  // Plays and records the colour in the middle of the window after each frame.
+  int play(const std::string& file, int loop, const std::function<void(int64_t)>& also = {}) {
+    seen.clear();
+    return play_video(file.c_str(), loop, [&](int64_t n) {
+      seen.push_back(colour_of(read_pixel(kWidth / 2, kHeight / 2)));
+      if (also) also(n);
+    });
+  }
+  std::unique_ptr<InputState> input;
+  std::vector<Seen> seen;
+};
+
+TEST(VideoPlacement, ScaledByTheSmallerRatioAndCentred) {
+  EXPECT_EQ(video_dest_rect(160, 90, 200, 200), (VideoRect{0, 44, 200, 112}));
+  EXPECT_EQ(video_dest_rect(100, 100, 640, 480), (VideoRect{80, 0, 480, 480}));
+  EXPECT_EQ(video_dest_rect(640, 360, 320, 240), (VideoRect{0, 30, 320, 180}));
+  EXPECT_EQ(video_dest_rect(0, 90, 200, 200), VideoRect{});
+  EXPECT_EQ(video_dest_rect(160, 90, 0, 200), VideoRect{});
+}
+
+TEST_F(VideoTest, PictureInTheMiddleFollowsTheClipAndTheBarsStayBlack) {
+  const std::string clip = mp4_clip();
+  ASSERT_FALSE(clip.empty());
+  Rgba bar;
+  const double t0 = now_ms();
+  EXPECT_EQ(play(clip, 0, [&](int64_t) { bar = read_pixel(kWidth / 2, 10); }), 0);
+  const double took = now_ms() - t0;
+  ASSERT_GE(seen.size(), 20u);
+  EXPECT_EQ(seen.front(), Seen::red);
+  EXPECT_EQ(seen.back(), Seen::blue);
+  EXPECT_EQ(std::count(seen.begin(), seen.end(), Seen::other), 0);
+  EXPECT_EQ((Rgba{0, 0, 0, 255}), bar) << "letterbox above the picture";
+  EXPECT_GT(took, 900);
+  EXPECT_LT(took, 3000);
+}
+
+TEST_F(VideoTest, TypedKeyOrButtonEndsItEarly) {
+  const std::string clip = mp4_clip();
+  ASSERT_FALSE(clip.empty());
+  EXPECT_EQ(play(clip, 0, type_at(3, "x")), 0);
+  EXPECT_LE(seen.size(), 5u);
+  EXPECT_EQ(input->pop_typed_char(), 0) << "the key that ended it was taken";
+
+  EXPECT_EQ(play(clip, 1, [](int64_t n) {
+              if (n != 3) return;
+              platform::Event e;
+              e.type = platform::EventType::mouse_down;
+              e.button = 1;
+              platform::push_event(e);
+            }), 0);
+  EXPECT_LE(seen.size(), 5u);
+  platform::Event up;
+  up.type = platform::EventType::mouse_up;
+  up.button = 1;
+  input->take_event(up);
+
+  EXPECT_EQ(play(clip, 0, [](int64_t n) {
+              if (n == 3) push_key(platform::EventType::key_down, 0x1C);  // Enter types no text here
+            }), 0);
+  EXPECT_LE(seen.size(), 5u);
+}
+
+TEST_F(VideoTest, LoopingStartsTheClipOverUntilAKeyEndsIt) {
+  const std::string clip = mp4_clip();
+  ASSERT_FALSE(clip.empty());
+  EXPECT_EQ(play(clip, 1, type_at(40, " ")), 0);
+  ASSERT_GE(seen.size(), 40u);
+  const auto first_blue = std::find(seen.begin(), seen.end(), Seen::blue);
+  ASSERT_NE(first_blue, seen.end());
+  EXPECT_NE(std::find(first_blue, seen.end(), Seen::red), seen.end()) << "red again after blue: it restarted";
+}
+
+TEST_F(VideoTest, KeyHeldWhenItStartsIsWaitedOutNotTakenAsTheEnd) {
+  const std::string clip = mp4_clip();
+  ASSERT_FALSE(clip.empty());
+  push_key(platform::EventType::key_down, 0x39);  // Space, held
+  push_text(" ");
+  std::thread release([] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    push_key(platform::EventType::key_up, 0x39);
+  });
+  const double t0 = now_ms();
+  double first_frame = 0;
+  EXPECT_EQ(play(clip, 0, [&](int64_t n) {
+              if (n == 1) first_frame = now_ms() - t0;
+            }), 0);
+  release.join();
+  EXPECT_GE(first_frame, 250);
+  EXPECT_GE(seen.size(), 20u) << "played to its end";
+}
+
+TEST_F(VideoTest, MissingDamagedAndEmptyFilesReturn3) {
+  const std::string clip = mp4_clip();
+  ASSERT_FALSE(clip.empty());
+  TempDir tmp;
+  std::string noise(20000, '\0');
+  for (size_t i = 0; i < noise.size(); ++i) noise[i] = static_cast<char>((i * 2654435761u) >> 13);
+  const std::string whole = read_file(clip);
+  std::string scrambled = whole;  // the container is intact, the pictures are not
+  for (size_t i = scrambled.size() / 4; i < scrambled.size() * 3 / 4; ++i) scrambled[i] ^= 0x5A;
+  ASSERT_TRUE(write_file(tmp.file("noise.mp4"), noise));
+  ASSERT_TRUE(write_file(tmp.file("empty.webm"), ""));
+  ASSERT_TRUE(write_file(tmp.file("text.avi"), "this is not a video\n"));
+  ASSERT_TRUE(write_file(tmp.file("head.mp4"), whole.substr(0, whole.size() / 2)));  // index at the end is gone
+  ASSERT_TRUE(write_file(tmp.file("scrambled.mp4"), scrambled));
+  EXPECT_EQ(play(tmp.file("nowhere.mp4"), 0), 3);
+  for (const char* name : {"noise.mp4", "empty.webm", "text.avi", "head.mp4"}) {
+    SCOPED_TRACE(name);
+    const double t0 = now_ms();
+    EXPECT_EQ(play(tmp.file(name), 1), 3);
+    EXPECT_LT(now_ms() - t0, 1000);
+  }
+  // Damaged pictures: whatever decodes is shown, and the clip still ends.
+  const double t0 = now_ms();
+  const int r = play(tmp.file("scrambled.mp4"), 0);
+  EXPECT_TRUE(r == 0 || r == 3) << r;
+  EXPECT_LT(now_ms() - t0, 3000);
+}
+
+TEST_F(VideoTest, CutShortStreamPlaysWhatItHas) {
+  // A busy picture, so that the bytes spread over every frame.
+  const std::string clip =
+      made_media("pattern.webm", {"-f", "lavfi", "-i", "testsrc=s=160x90:r=25:d=1", "-c:v", "libvpx", "-g", "10"});
+  ASSERT_FALSE(clip.empty());
+  TempDir tmp;
+  const std::string whole = read_file(clip);
+  ASSERT_TRUE(write_file(tmp.file("cut.webm"), whole.substr(0, whole.size() * 6 / 10)));
+  EXPECT_EQ(play(tmp.file("cut.webm"), 0), 0);
+  EXPECT_GE(seen.size(), 5u);
+  EXPECT_LT(seen.size(), 25u);
+}
+
+TEST_F(VideoTest, OpensFromTheArchiveAndFromMemory) {
+  const std::string clip = webm_clip();
+  ASSERT_FALSE(clip.empty());
+  const std::string bytes = read_file(clip);
+  TempDir tmp;
+  ArchiveBuilder builder(ArchiveBuilder::Level::fast);
+  ASSERT_TRUE(builder.add("intro.webm", bytes.data(), static_cast<int64_t>(bytes.size())));
+  ASSERT_TRUE(write_file(tmp.file("media.sbx"), builder.finish()));
+  create_archive_slots();
+  mxt_set_archive(tmp.file("media.sbx").c_str(), tmp.file("media.sbx").c_str());
+  EXPECT_EQ(play("intro.webm", 0, type_at(5, "x")), 0);
+  EXPECT_EQ(seen.size(), 5u);
+  release_archive_slots();
+
+  const RtString name = mxt_register_memory_file(bytes.data(), static_cast<int64_t>(bytes.size()));
+  EXPECT_EQ(play(name.c_str(), 0, type_at(5, "x")), 0);
+  EXPECT_EQ(seen.size(), 5u);
+  mxt_unregister_memory_file(bytes.data());
+}
+
+TEST_F(VideoTest, SoundOfTheClipReachesTheDevice) {
+  const std::string clip = webm_clip();
+  ASSERT_FALSE(clip.empty());
+  TempDir tmp;
+  Recording recording(tmp.file("out.raw"));
+  ASSERT_TRUE(recording.ok());
+  const int64_t m0 = recording.frames();
+  EXPECT_EQ(play(clip, 0), 0);
+  const int64_t m1 = recording.frames();
+  const std::vector<int16_t> s = recording.left();
+  EXPECT_NEAR(frequency(s, m0 + 4096, m1), 440, 5);
+  EXPECT_GT(rms(s, m0 + 4096, m1), 1000);
+}
+
+}  // namespace
