@@ -15,6 +15,7 @@
 #include "runtime/files/archive.h"
 #include "runtime/files/files.h"
 #include "runtime/input/input.h"
+#include "runtime/input/input_state.h"
 #include "runtime/input/keymap.h"
 #include "runtime/platform/platform.h"
 #include "support/child.h"
