@@ -33,11 +33,7 @@ int mxt_main() {
   mxt_load_anim("ticker.PNG", 17, 12, 12);
   mxt_load_anim("small.PNG", 1005, 6, 8);
 
-  mxt_dim(solution_grid, 20, 20);
-  mxt_dim(cell_state, 20, 20);
-  mxt_dim(cell_value, 20, 20);
-  mxt_dim(conflict_mark, 20, 20);
-  mxt_dim(digit_count, 10);
+  size_board();
 
   generate_solution();
   play_loop();

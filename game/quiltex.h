@@ -43,6 +43,8 @@ extern RtArray<Ttape> tape_list;
 // ---------------------------------------------------------------------------
 // The game's parts
 
+void size_board();  // the board arrays sized, all zero
+
 // Builds a complete, valid grid in solution_grid by random trial placement;
 // starts over whenever 50 attempts in a row fail after a success. Reports
 // what it did, for tests and curious players.

@@ -25,11 +25,7 @@ int cell_centre_y(int r) { return 27 + 47 * r + 25; }
 // The puzzle the program will show for the seed: the same generator and the
 // same draws, made here.
 void make_puzzle() {
-  mxt_dim(solution_grid, 20, 20);
-  mxt_dim(cell_state, 20, 20);
-  mxt_dim(cell_value, 20, 20);
-  mxt_dim(conflict_mark, 20, 20);
-  mxt_dim(digit_count, 10);
+  size_board();
   mxt_seed_rnd(kSeed);
   generate_solution();
   reveal_givens();

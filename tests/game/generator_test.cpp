@@ -7,14 +7,6 @@
 
 namespace {
 
-void size_board() {
-  mxt_dim(solution_grid, 20, 20);
-  mxt_dim(cell_state, 20, 20);
-  mxt_dim(cell_value, 20, 20);
-  mxt_dim(conflict_mark, 20, 20);
-  mxt_dim(digit_count, 10);
-}
-
 // The restart rule counted a second way: a grid is abandoned after 51 failed
 // attempts in a row at its start, or 50 in a row after a success.
 struct Replay {

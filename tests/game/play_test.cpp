@@ -13,11 +13,7 @@ class Play : public RendererTest {
  protected:
   void SetUp() override {
     RendererTest::SetUp();
-    mxt_dim(solution_grid, 20, 20);
-    mxt_dim(cell_state, 20, 20);
-    mxt_dim(cell_value, 20, 20);
-    mxt_dim(conflict_mark, 20, 20);
-    mxt_dim(digit_count, 10);
+    size_board();
     mxt_dim(tape_list, 0);
     mxt_seed_rnd(7);
     generate_solution();
