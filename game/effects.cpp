@@ -80,6 +80,6 @@ void update_tapes() {
       t.direction = 0;
     }
     const int n = static_cast<int>(t.strip_row * 5 + t.frame);
-    mxt_rotozoom_anim(17, n, mxt::truncate_to_int(t.x), mxt::truncate_to_int(t.y), t.angle, 1.0);
+    mxt_rotozoom_anim(sprites::kTicker, n, mxt_to_int(t.x), mxt_to_int(t.y), t.angle, 1.0);
   }
 }

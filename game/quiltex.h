@@ -23,7 +23,9 @@ extern RtArray<int32_t> digit_count;    // 10; per frame, how many cells show ea
 
 extern int32_t mouse_x, mouse_y, mouse_left, mouse_right;
 
-// A falling paper strip of the ticker tape.
+// A falling paper strip of the ticker tape. The record keeps the layout the
+// game has always had: a class with one virtual operation that does nothing,
+// and two numbers nothing uses.
 class Ttape {
  public:
   virtual ~Ttape() = default;
@@ -33,7 +35,7 @@ class Ttape {
   double fall = 0;            // pixels added to y per frame
   double frame = 0;           // animation phase, 0..4
   double angle = 0;
-  double unused_a = 0, unused_b = 0;
+  double unused_a = 0, unused_b = 0;  // kept in the record, never read
   double strip_row = 0;       // which group of five frames (the paper colour)
   double phase_counter = 0;
   double direction = 0;       // 0: the phase rises, 1: it falls
@@ -51,7 +53,7 @@ void size_board();  // the board arrays sized, all zero
 struct GeneratorReport {
   int attempts = 0;             // every attempt, over all grids
   int restarts = 0;             // grids abandoned
-  bool candidates_in_block = true;
+  bool candidates_in_block = true;  // every candidate stayed in its 3 x 3 block (a check for tests)
 };
 GeneratorReport generate_solution();
 
@@ -82,6 +84,55 @@ void draw_sunburst();
 void spawn_tape();
 void update_tapes();
 
-// Where things are on the 800 x 480 screen.
-int block_gap(int i);  // 0, 2 or 4 pixels for board index i
+// ---------------------------------------------------------------------------
+// The game's pictures: sprite numbers and frames
+
+namespace sprites {
+constexpr int kBoard = 1;           // the board picture
+constexpr int kMarker = 5;          // behind the selected digit of the palette
+constexpr int kCell = 10;           // cell highlights, 45 x 45 frames
+constexpr int kTicker = 17;         // ticker-tape strips, 12 x 12 frames, five per paper colour
+constexpr int kPencil = 50;         // the three buttons, 72 x 72 frames
+constexpr int kCross = 60;
+constexpr int kHome = 70;
+constexpr int kDigitFont = 1000;    // + 0..3: the four digit fonts, 16 x 25 frames; frame n shows "0" + n
+constexpr int kSmallFont = 1005;    // 6 x 8 frames; loaded, not drawn
+}  // namespace sprites
+
+namespace cell_frames {
+constexpr int kSelected = 0;        // the cell shows the selected digit
+constexpr int kClash = 1;           // marked by the last entry's check
+constexpr int kComplete = 2;        // the selected digit stands nine times
+}  // namespace cell_frames
+
+namespace digit_fonts {
+constexpr int kGiven = 0;           // given digits and the palette
+constexpr int kSelected = 1;        // the selected digit in the palette
+constexpr int kEntered = 2;         // digits the player wrote
+constexpr int kClash = 3;           // digits of marked cells
+}  // namespace digit_fonts
+
+// ---------------------------------------------------------------------------
+// Where things are on the 800 x 480 screen
+
+constexpr int kBoardLeft = 27;      // cell (0, 0)'s click box, left and top
+constexpr int kCellPitch = 47;      // from one cell to the next
+constexpr int kCellBox = 50;        // the click box of a cell (and of a palette digit)
+int block_gap(int i);               // 0, 2 or 4 pixels for board index i, between the 3 x 3 blocks
+inline int cell_box_x(int c) { return kBoardLeft + kCellPitch * c; }  // click boxes take no gaps
+inline int cell_box_y(int r) { return kBoardLeft + kCellPitch * r; }
+inline int cell_frame_x(int c) { return cell_box_x(c) + block_gap(c); }  // highlights do
+inline int cell_frame_y(int r) { return cell_box_y(r) + block_gap(r); }
+inline int cell_digit_x(int c) { return 44 + kCellPitch * c; }           // digits: gaps down, not across
+inline int cell_digit_y(int r) { return 37 + kCellPitch * r + block_gap(r); }
+inline int palette_digit_x(int column) { return 550 + 80 * column; }     // digit d at column (d-1) % 3, row (d-1) / 3
+inline int palette_digit_y(int row) { return 110 + 80 * row; }
+inline int palette_box_x(int column) { return 535 + 80 * column; }
+inline int palette_box_y(int row) { return 95 + 80 * row; }
+inline int marker_x(int column) { return 523 + 80 * column; }
+inline int marker_y(int row) { return 85 + 80 * row; }
+constexpr int kButtonsLeft = 523;   // the three buttons, 80 pixels apart
+constexpr int kButtonsTop = 325;
+constexpr int kBoardPictureAt = 23; // the board picture's left and top
+
 void draw_digits(double x, double y, const RtString& text, int font);

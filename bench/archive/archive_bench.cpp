@@ -19,6 +19,7 @@
 
 #include "runtime/files/archive.h"
 #include "runtime/files/files.h"
+#include "runtime/files/rtfile.h"
 
 namespace fs = std::filesystem;
 using namespace mxt;

@@ -9,7 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "runtime/core/runtime.h"
+#include "runtime/base/clock.h"
+#include "runtime/base/singletons.h"
 #include "runtime/moxtril.h"
 #include "runtime/gfx2d/draw.h"
 #include "runtime/gfx2d/sprites.h"
@@ -40,9 +41,9 @@ void wait_for_gpu() {
 }  // namespace
 
 void project_settings() {
-  mxt_settings.screen_width = kW;
-  mxt_settings.screen_height = kH;
-  mxt_settings.frame_rate = 0;  // no cap beyond the runtime's 2 ms minimum period
+  mxt_settings().screen_width = kW;
+  mxt_settings().screen_height = kH;
+  mxt_settings().frame_rate = 0;  // no cap beyond the runtime's 2 ms minimum period
   mxt_app_title() = "bunnymark";
 }
 

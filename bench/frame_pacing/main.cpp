@@ -2,13 +2,14 @@
 // mxt_show_screen, then the same count through a naive loop that swaps and
 // sleeps SDL_Delay(16), on the same window in the same run.
 // Run: SDL_VIDEODRIVER=offscreen build-rel/bench/frame_pacing/bench_frame_pacing
+#include <GL/gl.h>
 #include <SDL.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <vector>
 
-#include "runtime/core/runtime.h"
+#include "runtime/base/clock.h"
 #include "runtime/moxtril.h"
 #include "runtime/platform/platform.h"
 
@@ -34,9 +35,9 @@ void report(const char* name, std::vector<double> intervals, double cpu_seconds)
 }  // namespace
 
 void project_settings() {
-  mxt_settings.screen_width = 640;
-  mxt_settings.screen_height = 480;
-  mxt_settings.frame_rate = 60;
+  mxt_settings().screen_width = 640;
+  mxt_settings().screen_height = 480;
+  mxt_settings().frame_rate = 60;
   mxt_app_title() = "pacing";
 }
 

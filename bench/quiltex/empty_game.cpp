@@ -2,9 +2,9 @@
 #include "runtime/moxtril.h"
 
 void project_settings() {
-  mxt_settings.screen_width = 800;
-  mxt_settings.screen_height = 480;
-  mxt_settings.frame_rate = 60;
+  mxt_settings().screen_width = 800;
+  mxt_settings().screen_height = 480;
+  mxt_settings().frame_rate = 60;
   mxt_app_title() = "empty";
 }
 

@@ -5,10 +5,10 @@
 #include "runtime/moxtril.h"
 
 void project_settings() {
-  mxt_settings.screen_width = 640;
-  mxt_settings.screen_height = 480;
+  mxt_settings().screen_width = 640;
+  mxt_settings().screen_height = 480;
   const char* rate = std::getenv("BENCH_FRAME_RATE");
-  mxt_settings.frame_rate = rate ? std::atoi(rate) : 60;
+  mxt_settings().frame_rate = rate ? std::atoi(rate) : 60;
   mxt_app_title() = "empty";
 }
 

@@ -18,6 +18,8 @@
 #include <vector>
 
 #include "runtime/audio/video.h"
+#include "runtime/base/singletons.h"
+#include "runtime/gfx2d/picture.h"
 #include "runtime/core/runtime.h"
 #include "runtime/gfx2d/renderer.h"
 #include "runtime/platform/platform.h"
@@ -48,14 +50,14 @@ double children_cpu_s() {
 Run ours(const std::string& clip, bool draw) {
   Run r;
   mxt::VideoClip video;
-  mxt::VideoScreen screen;
+  mxt::StreamedPicture screen(*mxt::rt.renderer);
   const double cpu0 = mxt::platform::process_cpu_seconds();
   const auto t0 = Clock::now();
-  if (!video.open(clip.c_str(), false)) return r;
+  if (!video.open(clip.c_str(), nullptr)) return r;
   do {
     const uint8_t* rgba = video.picture();
     if (draw) {
-      screen.draw(rgba, video.width(), video.height(), video.display_width(), true, kW, kH);
+      screen.draw(rgba, video.width(), video.height(), video.display_width(), true);
       mxt::platform::swap_window(mxt::rt.window);
     }
     ++r.frames;

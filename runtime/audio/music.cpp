@@ -9,10 +9,12 @@
 #include <cmath>
 #include <limits>
 
-#include "runtime/core/runtime.h"
-#include "runtime/files/archive.h"
+#include "runtime/audio/audio.h"
+#include "runtime/base/log.h"
+#include "runtime/base/singletons.h"
 #include "runtime/files/files.h"
 #include "runtime/files/limits.h"
+#include "runtime/files/rtfile.h"
 #include "runtime/platform/platform.h"
 
 namespace mxt {
@@ -44,10 +46,11 @@ namespace {
 
 class MixerOutput final : public MusicOutput {
  public:
+  explicit MixerOutput(platform::AudioDevice* device) : device_(device) {}
   ~MixerOutput() override { unload(); }
   bool load(const uint8_t* data, int64_t size) override {
     unload();
-    track_ = platform::music_load(data, size);
+    track_ = platform::music_load(device_, data, size);
     return track_ != nullptr;
   }
   void unload() override {
@@ -55,35 +58,22 @@ class MixerOutput final : public MusicOutput {
     track_ = nullptr;
   }
   double length_ms() override { return platform::music_duration_ms(track_); }
-  void play_from_start(bool endless) override { platform::music_play(track_, endless); }
-  void pause() override { platform::music_pause(); }
-  void resume() override { platform::music_resume(); }
-  bool before_end() override { return track_ && platform::music_in_progress(); }
-  void set_volume(int level) override { platform::music_set_volume(level); }
+  void play_from_start(bool endless) override { platform::music_play(device_, track_, endless); }
+  void pause() override { platform::music_pause(device_); }
+  void resume() override { platform::music_resume(device_); }
+  bool before_end() override { return track_ && platform::music_in_progress(device_); }
+  void set_volume(int level) override { platform::music_set_volume(device_, level); }
 
  private:
+  platform::AudioDevice* device_;
   platform::MusicTrack* track_ = nullptr;
 };
 
-// The whole file: a track inside the archive is an in-memory image that the
-// next lookup replaces, so the player keeps a copy of its own.
-bool read_whole_file(const RtString& name, std::vector<uint8_t>& out) {
-  out.clear();
-  RtFile f;
-  if (!open_read(f, name)) return false;
-  bool ok = f.size > 0 && f.size <= limits::kMaxMusicBytes;
-  if (ok) {
-    out.resize(static_cast<size_t>(f.size));
-    ok = read_bytes(f, out.data(), f.size) && f.position == f.size;
-  }
-  close(f);
-  if (!ok) out.clear();
-  return ok;
-}
-
 }  // namespace
 
-std::unique_ptr<MusicOutput> make_mixer_output() { return std::make_unique<MixerOutput>(); }
+std::unique_ptr<MusicOutput> make_mixer_output(platform::AudioDevice* device) {
+  return std::make_unique<MixerOutput>(device);
+}
 
 // ---------------------------------------------------------------------------
 // [SECTION] Player
@@ -107,14 +97,19 @@ bool MusicPlayer::play(const RtString& file, int loop) {
   drop_track();
   file_name_ = file;
   if (!mxt_resolve_file(file_name_)) {
-    mxt_report_error(3);
+    report_error(RuntimeError::file_not_found);
     return false;
   }
-  // A file that resolves but does not decode leaves no track and no error;
-  // every later command is then harmless.
-  has_track_ = read_whole_file(file_name_, bytes_) &&
+  // A file that resolves but does not decode leaves no track and no error
+  // (the game cannot tell it from a silent track); every later command is
+  // then harmless. The whole file is copied: a track inside the archive is
+  // an in-memory image that the next lookup replaces.
+  has_track_ = read_file_bytes(file_name_, bytes_, limits::kMaxMusicBytes) && !bytes_.empty() &&
                output_->load(bytes_.data(), static_cast<int64_t>(bytes_.size()));
-  if (!has_track_) bytes_.clear();
+  if (!has_track_) {
+    bytes_.clear();
+    write_log_format("music: cannot play %s\n", file.c_str());
+  }
   length_ms_ = loop_length_ms(has_track_ ? output_->length_ms() : 0);
   endless_ = loop != 0 && std::isinf(length_ms_);
   restart_time_ = loop != 0 ? clock_() + length_ms_ : 0;
@@ -188,7 +183,7 @@ void mxt_play_music(const RtString& file, int loop) {
   // No window of the player's own takes the focus or the pointer here, so
   // of the steps around the player only the resume of a paused program is
   // left: starting music brings the game back from its pause.
-  on_focus_change(0);
+  if (rt.frame.resume) rt.frame.resume();
 }
 
 void mxt_stop_music() {

@@ -8,7 +8,8 @@
 // moves on by the time a track spends paused.
 //
 // `MusicPlayer` holds the logic over an output and a clock that tests
-// replace; the commands forward to the process-wide player `rt.music`.
+// replace; the commands (audio.h) forward to the process-wide player
+// `rt.music`.
 #pragma once
 
 #include <cstdint>
@@ -34,8 +35,12 @@ class MusicOutput {
   virtual void set_volume(int level) = 0;      // 1000 = normal
 };
 
-// The output over the platform's audio device.
-std::unique_ptr<MusicOutput> make_mixer_output();
+namespace platform {
+struct AudioDevice;
+}
+
+// The output over the platform's audio device (null: nothing plays).
+std::unique_ptr<MusicOutput> make_mixer_output(platform::AudioDevice* device);
 
 // The restart arithmetic, as pure functions of clock readings (milliseconds).
 double loop_length_ms(double reported_ms);     // the 500 ms floor; unknown (< 0 or NaN): infinity
@@ -82,13 +87,3 @@ class MusicPlayer {
 void music_upkeep();
 
 }  // namespace mxt
-
-// ---------------------------------------------------------------------------
-// Commands
-
-void mxt_play_music(const RtString& file, int loop);  // stops the current track; loop != 0 repeats; error 3 when missing
-void mxt_stop_music();
-void mxt_restart_music();                       // from the start
-void mxt_music_volume(double volume);           // 1.0 = normal (the most); a repeated value sends nothing
-int mxt_music_playing();                        // 1 while a looping track is on or a track is short of its end
-void mxt_pause_music(int pause);                // non-zero pauses, 0 resumes

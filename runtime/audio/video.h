@@ -1,12 +1,14 @@
-// Video: a clip decoded with FFmpeg into a texture drawn scaled and centred
-// over the game window, its sound mixed over the music on the shared audio
-// device. Playing blocks until the clip ends or the player types a key or
-// presses a mouse button; a key or button already held when the call comes
-// is waited out first, so the press that started the video does not end it.
+// Video: a clip decoded with FFmpeg, drawn scaled and centred over the game
+// window (gfx2d/picture.h), its sound mixed over the music on the shared
+// audio device. Playing blocks until the clip ends or the player types a key
+// or presses a mouse button; a key or button already held when the call
+// comes is waited out first, so the press that started the video does not
+// end it.
 //
 // `VideoClip` decodes (any name the file layer opens, real or in memory);
-// `VideoScreen` draws; `play_video` is the blocking loop over both, with a
-// hook after each drawn frame for tests and tools.
+// `play_video` is the blocking loop over it, its clock, its waits, the
+// window's messages and the showing of each frame given as seams, so tests
+// run it on a clock they set. The command is in audio.h.
 #pragma once
 
 #include <cstdint>
@@ -17,14 +19,9 @@
 
 namespace mxt {
 
-struct VideoRect {
-  int x = 0, y = 0, w = 0, h = 0;
-  bool operator==(const VideoRect&) const = default;
-};
-
-// Where a picture of source size lands in a client area: scaled by the
-// smaller of the two ratios, sizes truncated, centred with truncated halves.
-VideoRect video_dest_rect(int source_w, int source_h, int client_w, int client_h);
+namespace platform {
+struct AudioDevice;
+}
 
 class VideoClip {
  public:
@@ -33,7 +30,8 @@ class VideoClip {
   VideoClip(const VideoClip&) = delete;
   VideoClip& operator=(const VideoClip&) = delete;
 
-  bool open(const RtString& name, bool with_sound);  // false unless a first picture decodes
+  bool open(const RtString& name, platform::AudioDevice* sound_device);  // false unless a first picture decodes;
+                                                                         // no device: no sound
   void close();
   void start_sound();              // sound decoded so far starts playing; before this it is held back
   void stop_sound();               // what is queued is dropped
@@ -52,30 +50,20 @@ class VideoClip {
   std::unique_ptr<Impl> impl_;
 };
 
-// The texture a clip is drawn from. Needs the GL context of the window.
-class VideoScreen {
- public:
-  VideoScreen() = default;
-  ~VideoScreen();
-  VideoScreen(const VideoScreen&) = delete;
-  VideoScreen& operator=(const VideoScreen&) = delete;
-  // Clears the window to black and draws the picture into video_dest_rect;
-  // upload false draws the picture already in the texture.
-  void draw(const uint8_t* rgba, int w, int h, int display_w, bool upload, int window_w, int window_h);
-
- private:
-  uint32_t texture_ = 0;
-  int texture_w_ = 0, texture_h_ = 0;
+// What the playback loop needs besides the clip. The runtime's own are
+// `runtime_video_seams`; any left empty does nothing (an empty clock stands
+// still).
+struct VideoSeams {
+  std::function<double()> clock;                // milliseconds
+  std::function<void(int ms)> sleep;
+  std::function<void()> take_input;             // the window's messages, a fresh key snapshot
+  std::function<void()> show;                   // the drawn frame to the screen
+  std::function<void(int64_t)> after_draw;      // after each drawn frame, before it is shown: frames so far
 };
+VideoSeams runtime_video_seams();
 
 // The blocking loop: 0 played (or interrupted), 3 the file is missing or no
-// picture decodes. `after_draw` runs after each frame is drawn, before it is
-// shown, with the count of frames drawn so far.
-int play_video(const RtString& file, int loop, const std::function<void(int64_t)>& after_draw = {});
+// picture decodes.
+int play_video(const RtString& file, int loop, const VideoSeams& seams);
 
 }  // namespace mxt
-
-// ---------------------------------------------------------------------------
-// Commands
-
-int mxt_play_video(const RtString& file, int loop);  // blocks until the end or a key/button; 0, or 3 when it cannot open

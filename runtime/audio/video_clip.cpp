@@ -27,6 +27,7 @@ extern "C" {
 
 #include "runtime/audio/video.h"
 #include "runtime/files/files.h"
+#include "runtime/files/rtfile.h"
 #include "runtime/files/limits.h"
 #include "runtime/platform/platform.h"
 
@@ -68,13 +69,14 @@ struct VideoClip::Impl {
   std::vector<uint8_t> rgba;
   int picture_w = 0, picture_h = 0;
 
+  platform::AudioDevice* device = nullptr;  // where the sound goes; null: none
   platform::AudioFormat out;
   bool sound_live = false;                 // samples go to the device; before that they are held
   std::vector<int16_t> held;               // samples decoded before start_sound
   std::vector<int16_t> converted;
 
   ~Impl() { release(); }
-  bool open(const RtString& name, bool with_sound);
+  bool open(const RtString& name, platform::AudioDevice* sound_device);
   void release();
   bool open_sound();
   bool feed();
@@ -138,7 +140,7 @@ AVCodecContext* open_decoder(const AVStream* stream) {
 // ---------------------------------------------------------------------------
 // [SECTION] Opening and closing
 
-bool VideoClip::Impl::open(const RtString& name, bool with_sound) {
+bool VideoClip::Impl::open(const RtString& name, platform::AudioDevice* sound_device) {
   av_log_set_level(AV_LOG_FATAL);  // a damaged clip is reported by the result, not on stderr
   if (!open_read(file, name) || file.size <= 0) return false;
   auto* buffer = static_cast<uint8_t*>(av_malloc(kIoBufferBytes));
@@ -180,7 +182,8 @@ bool VideoClip::Impl::open(const RtString& name, bool with_sound) {
   pending = av_frame_alloc();
   sound = av_frame_alloc();
   if (!packet || !shown || !pending || !sound) return false;
-  if (with_sound) open_sound();
+  device = sound_device;
+  if (device) open_sound();
 
   // A clip that opens but yields no picture cannot be played.
   fetch_pending();
@@ -188,7 +191,7 @@ bool VideoClip::Impl::open(const RtString& name, bool with_sound) {
 }
 
 bool VideoClip::Impl::open_sound() {
-  out = platform::audio_format();
+  out = platform::audio_format(device);
   if (out.rate <= 0 || out.channels <= 0) return false;
   audio_index = av_find_best_stream(format, AVMEDIA_TYPE_AUDIO, -1, video_index, nullptr, 0);
   if (audio_index < 0) return false;
@@ -198,7 +201,7 @@ bool VideoClip::Impl::open_sound() {
 }
 
 void VideoClip::Impl::release() {
-  if (sound_live) platform::audio_stream_clear();
+  if (sound_live) platform::audio_stream_clear(device);
   swr_free(&resampler);
   sws_freeContext(scaler);
   scaler = nullptr;
@@ -266,7 +269,7 @@ void VideoClip::Impl::queue_sound(const AVFrame* f) {
   if (got <= 0) return;
   const size_t n = static_cast<size_t>(got) * static_cast<size_t>(out.channels);
   if (sound_live) {
-    platform::audio_stream_push(converted.data(), got);
+    platform::audio_stream_push(device, converted.data(), got);
   } else if (held.size() + n <= static_cast<size_t>(out.rate) * static_cast<size_t>(out.channels) * 4) {
     held.insert(held.end(), converted.begin(), converted.begin() + static_cast<std::ptrdiff_t>(n));
   }
@@ -326,9 +329,9 @@ void VideoClip::Impl::take_pending() {
 VideoClip::VideoClip() = default;
 VideoClip::~VideoClip() = default;
 
-bool VideoClip::open(const RtString& name, bool with_sound) {
+bool VideoClip::open(const RtString& name, platform::AudioDevice* sound_device) {
   impl_ = std::make_unique<Impl>();
-  if (impl_->open(name, with_sound)) return true;
+  if (impl_->open(name, sound_device)) return true;
   impl_.reset();
   return false;
 }
@@ -340,7 +343,7 @@ void VideoClip::start_sound() {
   impl_->sound_live = true;
   const size_t channels = static_cast<size_t>(std::max(impl_->out.channels, 1));
   if (!impl_->held.empty())
-    platform::audio_stream_push(impl_->held.data(), static_cast<int>(impl_->held.size() / channels));
+    platform::audio_stream_push(impl_->device, impl_->held.data(), static_cast<int>(impl_->held.size() / channels));
   impl_->held.clear();
 }
 
@@ -348,7 +351,7 @@ void VideoClip::stop_sound() {
   if (!impl_) return;
   impl_->sound_live = false;
   impl_->held.clear();
-  platform::audio_stream_clear();
+  platform::audio_stream_clear(impl_->device);
 }
 
 bool VideoClip::advance(double ms) {
@@ -384,7 +387,7 @@ bool VideoClip::rewind() {
     return false;
   avcodec_flush_buffers(c.video);
   if (c.audio) avcodec_flush_buffers(c.audio);
-  if (c.sound_live) platform::audio_stream_clear();
+  if (c.sound_live) platform::audio_stream_clear(c.device);
   c.input_done = c.drain_sent = c.ended = false;
   c.have_pending = c.have_shown = false;
   av_frame_unref(c.pending);

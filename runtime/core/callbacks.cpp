@@ -3,23 +3,16 @@
 // "MXT_ON_PAUSE" and "MXT_ON_RESUME" events.
 #include <cstring>
 
+#include "runtime/base/log.h"
+#include "runtime/base/singletons.h"
 #include "runtime/core/runtime.h"
 
 namespace mxt {
 
-namespace {
-constexpr CallbackEntry kEmptyTable[] = {{nullptr, nullptr}};
-RtString current_loop_name;
-RtString next_loop_name;
-}  // namespace
-
-const CallbackEntry* callback_table = kEmptyTable;
-PauseState pause_state;
-
 Callback find_callback(const char* name) {
-  if (!name || !callback_table) return nullptr;
+  if (!name || !rt.callbacks) return nullptr;
   const size_t n = std::strlen(name);
-  for (const CallbackEntry* e = callback_table; e->function; ++e) {
+  for (const CallbackEntry* e = rt.callbacks; e->function; ++e) {
     if (e->name && std::strlen(e->name) == n && std::memcmp(e->name, name, n) == 0) return e->function;
   }
   return nullptr;
@@ -28,13 +21,15 @@ Callback find_callback(const char* name) {
 Callback find_callback(const RtString& name) { return find_callback(name.c_str()); }
 
 void on_focus_change(int deactivated) {
-  const int want = pause_state.auto_pause ? deactivated : 0;
-  if (want && !pause_state.paused) {
-    pause_state.paused = 1;
-    mxt_call_by_name("MXT_ON_PAUSE");
-  } else if (!want && pause_state.paused) {
-    pause_state.paused = 0;
-    mxt_call_by_name("MXT_ON_RESUME");
+  if (!rt.core) return;
+  PauseState& pause = rt.core->pause;
+  const int want = pause.auto_pause ? deactivated : 0;
+  if (want && !pause.paused) {
+    pause.paused = 1;
+    mxt_call_by_name(MXT_ON_PAUSE);
+  } else if (!want && pause.paused) {
+    pause.paused = 0;
+    mxt_call_by_name(MXT_ON_RESUME);
   }
 }
 
@@ -47,7 +42,7 @@ int mxt_call_by_name(const RtString& name) {
     f();
     return 1;
   }
-  if (!name.equals("MXT_ON_QUIT") && !name.equals("MXT_WIN32_MSG")) {
+  if (!name.equals(MXT_ON_QUIT) && !name.equals(MXT_WIN32_MSG)) {
     RtString notice("CALLBYNAME \"");
     notice.append(name);
     notice.append("\" *** failed ***\n");
@@ -57,6 +52,9 @@ int mxt_call_by_name(const RtString& name) {
 }
 
 void mxt_set_loop_callback(const RtString& name) {
+  if (!rt.core) return;
+  RtString& current_loop_name = rt.core->loop_name;
+  RtString& next_loop_name = rt.core->next_loop_name;
   if (!current_loop_name.empty()) {
     // Called from inside the running loop function: the runner takes the new
     // name once that function returns.
@@ -75,7 +73,8 @@ void mxt_set_loop_callback(const RtString& name) {
     }
     do {
       f();
-    } while (!current_loop_name.empty());
+    } while (rt.core && !current_loop_name.empty());
+    if (!rt.core) return;
     current_loop_name = next_loop_name;
     next_loop_name.assign("");
     if (current_loop_name.empty()) return;
@@ -85,14 +84,15 @@ void mxt_set_loop_callback(const RtString& name) {
 
 void mxt_end_loop() {
   mxt_set_loop_callback("");
-  mxt_report_error(0);
   mxt_end();
 }
 
 void mxt_set_auto_pause(int on) {
-  pause_state.auto_pause = on != 0;
-  if (!pause_state.auto_pause && pause_state.paused) {
-    pause_state.paused = 0;
-    mxt_call_by_name("MXT_ON_RESUME");
+  if (!rt.core) return;
+  PauseState& pause = rt.core->pause;
+  pause.auto_pause = on != 0;
+  if (!pause.auto_pause && pause.paused) {
+    pause.paused = 0;
+    mxt_call_by_name(MXT_ON_RESUME);
   }
 }

@@ -1,17 +1,20 @@
-// The runtime frame: what a game supplies, how the program starts and ends,
-// errors and diagnostics, named callbacks, the frame loop and its clocks, and
-// the window's size and mode.
+// The runtime frame: the command sheet.
 //
-// A game defines `project_settings` (fills the settings before anything
+// A game defines `project_settings` (fills mxt_settings() before anything
 // starts) and `mxt_main` (its main routine), and may define a callback table
 // `mxt_callbacks` for functions the runtime calls by name. The runtime owns
 // `main`: it starts everything, calls `mxt_main`, and every end goes through
 // `mxt_end`, which shuts the runtime down in a fixed order and exits with 0.
+//
+// Errors are codes, never exceptions: a command that fails records its code
+// (mxt_last_error) and prints "error: <hex>" on the standard output; a
+// programme error (a bad array index, running out of memory, an assertion)
+// records its code and ends the program in order. README.md lists the codes.
 #pragma once
 
 #include <cstdint>
 
-#include "runtime/types/rtstring.h"
+#include "runtime/types/types.h"
 
 // ---------------------------------------------------------------------------
 // What the game supplies
@@ -32,15 +35,21 @@ struct CallbackEntry {
   const char* name;           // matched exactly, case included
 };
 
-void project_settings();                         // game: fill mxt_settings
+void project_settings();                         // game: fill mxt_settings()
 int mxt_main();                                  // game: the main routine
 extern const CallbackEntry mxt_callbacks[];      // game, optional: ends with {nullptr, nullptr}
 
-extern ProjectSettings mxt_settings;             // filled by project_settings()
+// The names the runtime calls in the game's table, and when.
+inline constexpr char MXT_ON_QUIT[] = "MXT_ON_QUIT";      // once, first thing at the end
+inline constexpr char MXT_ON_LOOP[] = "MXT_ON_LOOP";      // again and again once mxt_main returns; each call draws a frame
+inline constexpr char MXT_ON_PAUSE[] = "MXT_ON_PAUSE";    // the window lost the focus and the game pauses
+inline constexpr char MXT_ON_RESUME[] = "MXT_ON_RESUME";  // the pause ended
+inline constexpr char MXT_WIN32_MSG[] = "MXT_WIN32_MSG";  // before each window message the runtime takes
 
 // ---------------------------------------------------------------------------
 // Program and identity
 
+ProjectSettings& mxt_settings();                 // the settings; filled in project_settings()
 RtString mxt_command_line();                     // program path and arguments, a copy
 RtString& mxt_app_title();                       // the title; assignable in project_settings()
 
@@ -54,14 +63,13 @@ void mxt_debug_out(const RtString& text);        // "TX" + text to an attached d
 void mxt_stdout(const RtString& text);           // text to the standard output, flushed
 void mxt_breakpoint(int line);                   // with a debugger: "BP<hex line>", input refreshed
 void mxt_set_line(int file_index, int line);     // source position for the end report
-void mxt_end();                                  // orderly shutdown, prints "exit", exit code 0;
-                                                 // returns at once only when called again during it
+void mxt_end();                                  // orderly shutdown, prints "exit", exit code 0; returns at once only during it
 
 // ---------------------------------------------------------------------------
 // Named callbacks and lifecycle
 
 int mxt_call_by_name(const RtString& name);      // 1 when found and called, else 0
-void mxt_set_loop_callback(const RtString& name);// start or switch the per-frame loop function
+void mxt_set_loop_callback(const RtString& name);  // start or switch the per-frame loop function
 void mxt_end_loop();                             // stop the loop function and end the program
 void mxt_set_auto_pause(int on);                 // pause when the window loses focus (default on)
 
@@ -73,12 +81,14 @@ double mxt_elapsed_ms();                         // milliseconds since the end o
 double mxt_frame_time();                         // ms between the last two frames, never below 1
 void mxt_limit_fps(double fps, int vsync);       // frame rate (truncated); <= 0: 2 ms period
 void mxt_set_escape_ends(int on);                // Escape ends the program (default on)
-void mxt_sleep(int ms);
-int mxt_run_program(const RtString& command_line, double wait, double show, double& exit_code);
-[[noreturn]] void mxt_run_and_end(const RtString& command_line);
+void mxt_sleep(int ms);                          // at least that long
+int mxt_run_program(const RtString& command_line, double wait, double show, double& exit_code);  // 1 started
+[[noreturn]] void mxt_run_and_end(const RtString& command_line);  // shut down, start it, exit
 
 // ---------------------------------------------------------------------------
-// Window
+// Window, dialogs and documents
 
 void mxt_set_screen(int width, int height, int fullscreen);  // resize / change mode, 5 settle frames
-int mxt_is_fullscreen();
+int mxt_is_fullscreen();                         // 1 while a display mode is set
+RtString mxt_file_dialog(int open, const RtString& filter);  // chosen path with "/", or "NO_FILE"; "text|*.a;*.b|..."
+void mxt_open_document(const RtString& path);    // the desktop opens it; ends the game when Escape ends it

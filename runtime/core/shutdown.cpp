@@ -1,28 +1,32 @@
 // The orderly end. Every way out of the program (the close button, the exit
 // keys, a fatal runtime error, the end of the main routine) comes through
 // mxt_end, which releases the singletons in this order and exits with 0.
+//
+// The order is the runtime's fixed one, which is not simply the reverse of
+// start-up: the archive slots, created after the input state, are released
+// after the renderer. Each pointer is null as soon as its object is gone, so
+// a second shutdown finds nothing to release.
 #include <cstdio>
 #include <cstdlib>
 
 #include "runtime/audio/music.h"
+#include "runtime/base/log.h"
+#include "runtime/base/singletons.h"
 #include "runtime/core/runtime.h"
 #include "runtime/files/archive.h"
+#include "runtime/files/rtfile.h"
 #include "runtime/gfx2d/renderer.h"
 #include "runtime/input/input_state.h"
 #include "runtime/input/journal.h"
 #include "runtime/platform/platform.h"
+#include "runtime/types/random.h"
 
 namespace mxt {
 
-namespace {
-bool g_end_running = false;
-bool g_quit_called = false;
-}  // namespace
-
 void runtime_shutdown(bool call_quit) {
-  if (!g_quit_called) {                                         // 1
-    g_quit_called = true;
-    if (call_quit) mxt_call_by_name("MXT_ON_QUIT");
+  if (!rt.lifecycle.quit_called) {                              // 1
+    rt.lifecycle.quit_called = true;
+    if (call_quit) mxt_call_by_name(MXT_ON_QUIT);
   }
   if (rt.renderer) write_log_line("Shutdown MXT\n");            // 2
   if (rt.music) {                                               // 3
@@ -30,30 +34,40 @@ void runtime_shutdown(bool call_quit) {
     delete rt.music;
     rt.music = nullptr;
   }
-  platform::set_current_dir(program_folder().str());            // 4
-  // 5: open file channels are closed here.
-  // 6: the network messaging object is released here.
-  // 7: the socket layer is released here.
+  const RtString folder = program_folder();                     // 4
+  if (!platform::set_current_dir(folder.str()))
+    write_log_format("cannot make %s the current folder: %s\n", folder.c_str(), platform::last_file_error());
+  // [not yet] 5: open file channels are closed here.
+  // [not yet] 6: the network messaging object is released here.
+  // [not yet] 7: the socket layer is released here.
   if (rt.input) {                                               // 8
     input_shutdown(*rt.input);
     delete rt.input;
     rt.input = nullptr;
   }
   close_input_journal();                                        // 8: a recording ends complete
-  // 9: the sound slots are released here, then the audio device closes.
-  platform::audio_close();
+  // [not yet] 9: the sound slots are released here; then the audio device closes.
+  platform::audio_close(rt.audio);
+  rt.audio = nullptr;
   if (rt.renderer) {                                            // 10
     delete rt.renderer;
     rt.renderer = nullptr;
   }
-  // 10: the 3D renderer is destroyed here, after the 2D one.
+  // [not yet] 10: the 3D renderer is destroyed here, after the 2D one.
   release_archive_slots();                                      // 11
-  if (rt.window) {                                              // 12
-    platform::destroy_window(rt.window);
-  }
+  delete rt.memory_images;                                      // 11: after the slots gave their images back
+  rt.memory_images = nullptr;
+  if (rt.window) platform::destroy_window(rt.window);           // 12
   rt.window = nullptr;
   platform::video_quit();
+  delete rt.random;                                             // (seeded in step 8)
+  rt.random = nullptr;
   write_log_line("mxt is shutdown\n");                          // 13
+  if (rt.core) {                                                // the runtime frame's own state, last
+    std::free(rt.core->memory_reserve);
+    delete rt.core;
+    rt.core = nullptr;
+  }
 }
 
 }  // namespace mxt
@@ -61,17 +75,16 @@ void runtime_shutdown(bool call_quit) {
 using namespace mxt;
 
 void mxt_end() {
-  if (g_end_running) return;
-  g_end_running = true;
-  if (mxt_settings.debug_mode) {
+  if (rt.lifecycle.ending) return;
+  rt.lifecycle.ending = true;
+  if (rt.core && rt.core->settings.debug_mode) {
     write_log_line("-End On Line\n");
-    write_log_format("%d\n", errors.last_error_code);
-    write_log_format("%d\n", errors.error_line - 1);
-    write_log_format("%d\n", errors.current_line);
-    write_log_format("%d\n", errors.current_file_index);
+    write_log_format("%d\n", rt.errors.last_error_code);
+    write_log_format("%d\n", rt.errors.error_line - 1);
+    write_log_format("%d\n", rt.errors.current_line);
+    write_log_format("%d\n", rt.errors.current_file_index);
   }
   runtime_shutdown();
-  std::puts("exit");
-  std::fflush(stdout);
+  write_stdout("exit\n");
   std::exit(0);
 }

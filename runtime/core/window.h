@@ -1,25 +1,19 @@
 // The program's one window after creation: its event handling (close, focus
 // with the pause and the " <pause>" title, the screen saver), windowed and
-// full-screen modes, the hidden state, and resizing at run time.
+// full-screen modes, the hidden state, and resizing at run time. The
+// commands are in core.h.
 #pragma once
-
-#include <string>
-
-#include "runtime/types/rtstring.h"
 
 namespace mxt {
 
 namespace platform {
 struct Event;
-struct Rect;
 }
-
-extern RtString title_copy;  // the title the window shows, without " <pause>"
 
 void handle_window_event(const platform::Event& e);
 void enter_windowed_mode();
-int enter_fullscreen_mode();
-int enter_hidden_state();
+int enter_fullscreen_mode();                 // 1: a display mode is set; 0: it fell back to a window
+void enter_hidden_state();
 void set_mode(int width, int height, int colour_bits, int fullscreen);
 
 // The outer window position that centres a client area on a work area, by

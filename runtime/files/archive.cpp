@@ -19,9 +19,11 @@
 #include <cstring>
 #include <new>
 
-#include "runtime/core/runtime.h"
+#include "runtime/base/singletons.h"
+#include "runtime/files/files.h"
 #include "runtime/files/limits.h"
 #include "runtime/platform/platform.h"
+#include "runtime/types/bytes.h"
 
 namespace mxt {
 
@@ -35,15 +37,10 @@ bool lzo_ready() {
   return ready;
 }
 
-int32_t le32(const uint8_t* p) {
-  return static_cast<int32_t>(static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-                              static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24);
-}
+// Archive fields are signed 32-bit.
+int32_t le32(const uint8_t* p) { return static_cast<int32_t>(read_le32(p)); }
 
-void put_le32(std::string& out, int64_t v) {
-  const uint32_t u = static_cast<uint32_t>(static_cast<int32_t>(v));
-  for (int i = 0; i < 4; ++i) out.push_back(static_cast<char>((u >> (8 * i)) & 0xFF));
-}
+void put_le32(std::string& out, int64_t v) { append_le32(out, static_cast<uint32_t>(static_cast<int32_t>(v))); }
 
 // The most an LZO1X compressor can emit for n bytes of input.
 int64_t lzo_worst_case(int64_t n) { return n + n / 16 + 64 + 3; }

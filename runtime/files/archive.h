@@ -11,7 +11,7 @@
 // (ordinary media loading); the file mount writes them to a temporary file,
 // "sbx" + two letters + the entry's name, for callers that need a real file.
 // An extraction lives until the next lookup on its mount; the archive is
-// opened and closed again for every lookup.
+// opened and closed again for every lookup. The commands are in files.h.
 #pragma once
 
 #include <cstdint>
@@ -20,7 +20,7 @@
 #include <string_view>
 #include <vector>
 
-#include "runtime/files/files.h"
+#include "runtime/files/rtfile.h"
 #include "runtime/types/rtstring.h"
 
 namespace mxt {
@@ -108,9 +108,3 @@ void release_archive_slots();                  // shutdown
 bool resolve_real_file(RtString& name);        // like mxt_resolve_file, through the file mount
 
 }  // namespace mxt
-
-// ---------------------------------------------------------------------------
-// Commands
-
-void mxt_set_archive(const RtString& memory_archive, const RtString& file_archive);  // resets both mounts
-bool mxt_resolve_file(RtString& name);         // disk first, then the archive; name becomes openable

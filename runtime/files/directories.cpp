@@ -4,19 +4,18 @@
 // [SECTION] Listing
 // [SECTION] Commands: current directory, tests, create, delete, list
 // [SECTION] Commands: copy, size, time
-// [SECTION] Commands: dialog and documents
 #include "runtime/files/directories.h"
 
 #include <algorithm>
 #include <cstdio>
 
-#include "runtime/core/runtime.h"
-#include "runtime/core/window.h"
+#include "runtime/base/errors.h"
 #include "runtime/files/archive.h"
 #include "runtime/files/files.h"
 #include "runtime/files/limits.h"
-#include "runtime/gfx2d/renderer.h"
+#include "runtime/files/rtfile.h"
 #include "runtime/platform/platform.h"
+#include "runtime/types/types.h"
 
 namespace mxt {
 
@@ -25,14 +24,12 @@ namespace mxt {
 
 namespace {
 
-char fold(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
 // As _stricmp compares: ASCII letters folded to lower case, then bytes.
 int compare_ignoring_case(const RtString& a, const RtString& b) {
   const size_t n = std::min(a.length, b.length);
   for (size_t i = 0; i < n; ++i) {
-    const int x = static_cast<unsigned char>(fold(a.data[i]));
-    const int y = static_cast<unsigned char>(fold(b.data[i]));
+    const int x = static_cast<unsigned char>(fold_ascii(a.data[i]));
+    const int y = static_cast<unsigned char>(fold_ascii(b.data[i]));
     if (x != y) return x - y;
   }
   return a.length < b.length ? -1 : a.length > b.length ? 1 : 0;
@@ -62,7 +59,7 @@ bool match_wildcard(std::string_view pattern, std::string_view name) {
     if (p < pattern.size() && pattern[p] == '*') {
       star = p++;
       resume = n;
-    } else if (p < pattern.size() && fold(pattern[p]) == fold(name[n])) {
+    } else if (p < pattern.size() && fold_ascii(pattern[p]) == fold_ascii(name[n])) {
       ++p;
       ++n;
     } else if (star != std::string_view::npos) {
@@ -132,7 +129,7 @@ double mxt_set_current_dir(RtString& path) {
   for (uint32_t i = 0; i < path.length; ++i)
     if (path.data[i] == '/') path.data[i] = '\\';
   if (path.empty() || !platform::set_current_dir(platform_name(path))) {
-    mxt_report_error(3);
+    report_error(RuntimeError::file_not_found);
     return 0;
   }
   return 1;
@@ -177,35 +174,34 @@ void mxt_copy_file(const RtString& source, const RtString& destination) {
   RtString from(source);
   RtFile in, out;
   if (!mxt_resolve_file(from) || !open_read(in, from)) {
-    mxt_report_error(3);
+    report_error(RuntimeError::file_not_found);
     return;
   }
   if (!open_write(out, destination)) {
     close(in);
-    mxt_report_error(3);
+    report_error(RuntimeError::file_not_found);
     return;
   }
   uint8_t block[limits::kCopyBlock];
-  for (int64_t left = in.size; left > 0;) {
+  bool copied = true;
+  for (int64_t left = in.size; left > 0 && copied;) {
     const int64_t n = std::min<int64_t>(left, limits::kCopyBlock);
-    if (!read_bytes(in, block, n) || !write_bytes(out, block, n)) {
-      close(in);
-      close(out);
-      delete_path(destination);
-      mxt_report_error(3);
-      return;
-    }
+    copied = read_bytes(in, block, n) && write_bytes(out, block, n);
     left -= n;
   }
   close(in);
-  close(out);
+  // The last blocks may only fail to reach the disk when the file closes.
+  if (!close(out) || !copied) {
+    delete_path(destination);
+    report_error(RuntimeError::file_not_found);
+  }
 }
 
 int64_t mxt_file_size(const RtString& path) {
   clear_last_error();
   RtFile f;
   if (!open_read(f, path)) {
-    mxt_report_error(3);
+    report_error(RuntimeError::file_not_found);
     return 0;
   }
   const int64_t size = f.size;
@@ -220,50 +216,11 @@ RtString mxt_file_time(const RtString& path) {
   platform::CalendarTime t;
   if (info.kind == platform::PathKind::missing || info.kind == platform::PathKind::directory ||
       !platform::local_time(info.modified, t)) {
-    mxt_report_error(3);
+    report_error(RuntimeError::file_not_found);
     return RtString();
   }
   char buf[64];
   std::snprintf(buf, sizeof buf, "%.4d-%.2d-%.2d %.2d:%.2d:%.2d", t.year, t.month, t.day, t.hour, t.minute,
                 t.second);
   return RtString(buf);
-}
-
-// ---------------------------------------------------------------------------
-// [SECTION] Commands: dialog and documents
-
-// The window hides while the dialog is up and comes back in the mode it had;
-// the dialog may wander, so the current directory is put back. A run nobody
-// can answer gets no dialog at all.
-RtString mxt_file_dialog(int open, const RtString& filter) {
-  if (platform::automated_run()) return RtString("NO_FILE");
-  const std::vector<platform::FileFilter> filters = parse_file_filter(filter.view());
-  const std::string cwd = platform::current_dir();
-  const bool was_fullscreen = rt.renderer && rt.renderer->fullscreen;
-  const bool had_window = rt.renderer && rt.renderer->window;
-  if (had_window) enter_hidden_state();
-  std::string chosen;
-  const bool ok = platform::file_dialog(open != 0, cwd, filters, chosen);
-  platform::set_current_dir(cwd);
-  if (had_window) {
-    if (was_fullscreen)
-      enter_fullscreen_mode();
-    else
-      enter_windowed_mode();
-  }
-  if (!ok || chosen.empty()) return RtString("NO_FILE");
-  RtString result(chosen.c_str());
-  to_forward_slashes(result);
-  return result;
-}
-
-void mxt_open_document(const RtString& path) {
-  const std::string target = path.view().find("://") != std::string_view::npos ? path.str() : platform_name(path);
-  if (!frame.escape_switch) {
-    platform::open_document(target);
-    return;
-  }
-  runtime_shutdown();
-  platform::open_document(target);
-  mxt_end();
 }

@@ -5,7 +5,7 @@
 // [SECTION] In-memory names and the images behind them
 // [SECTION] RtFile
 // [SECTION] Commands
-#include "runtime/files/files.h"
+#include "runtime/files/rtfile.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -13,18 +13,20 @@
 #include <string>
 #include <vector>
 
-#include "runtime/files/directories.h"
+#include "runtime/base/singletons.h"
+#include "runtime/files/files.h"
 #include "runtime/files/limits.h"
 #include "runtime/platform/platform.h"
+#include "runtime/types/bytes.h"
 
 namespace mxt {
 
 // ---------------------------------------------------------------------------
 // [SECTION] Names: separators and letter case
 
-namespace {
+char fold_ascii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
-char fold(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+namespace {
 
 // The entry of `dir` whose name equals `component` ignoring letter case; the
 // smallest such name when several do, so the choice does not depend on the
@@ -47,7 +49,7 @@ bool find_ignoring_case(const std::string& dir, const std::string& component, st
 bool same_name_ignoring_case(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i)
-    if (fold(a[i]) != fold(b[i])) return false;
+    if (fold_ascii(a[i]) != fold_ascii(b[i])) return false;
   return true;
 }
 
@@ -112,13 +114,23 @@ int remove_path(const std::string& path) {
 // names, exactly, an image the runtime itself handed out (archive
 // extractions) or one a game registered.
 
-namespace {
+void MemoryImages::add(const void* data, int64_t size) {
+  remove(data);
+  images_.push_back({reinterpret_cast<uintptr_t>(data), size});
+}
 
-struct MemoryImage {
-  uintptr_t address;
-  int64_t size;
-};
-std::vector<MemoryImage> g_images;  // plain data; emptied as images go
+void MemoryImages::remove(const void* data) {
+  const uintptr_t a = reinterpret_cast<uintptr_t>(data);
+  std::erase_if(images_, [a](const Image& image) { return image.address == a; });
+}
+
+bool MemoryImages::find(uintptr_t address, int64_t size) const {
+  for (const Image& image : images_)
+    if (image.address == address && image.size == size) return true;
+  return false;
+}
+
+namespace {
 
 // Hexadecimal digits after optional blanks, as strtol in base 16 reads the
 // padded fields; `end` is where the digits stop.
@@ -128,12 +140,8 @@ bool parse_hex(const char* s, size_t from, size_t to, uint64_t& value, size_t& e
   const size_t digits = i;
   value = 0;
   for (; i < to; ++i) {
-    const char c = s[i];
-    int d;
-    if (c >= '0' && c <= '9') d = c - '0';
-    else if (c >= 'a' && c <= 'f') d = c - 'a' + 10;
-    else if (c >= 'A' && c <= 'F') d = c - 'A' + 10;
-    else break;
+    const int d = hex_digit_value(s[i]);
+    if (d < 0) break;
     if (i - digits >= 16) return false;  // more digits than an address has
     value = value * 16 + static_cast<uint64_t>(d);
   }
@@ -170,26 +178,19 @@ bool parse_memory_name(const char* name, uintptr_t& address, int64_t& size) {
 bool find_memory_image(const char* name, const uint8_t*& data, int64_t& size) {
   uintptr_t address = 0;
   int64_t n = 0;
-  if (!parse_memory_name(name, address, n)) return false;
-  for (const MemoryImage& image : g_images) {
-    if (image.address == address && image.size == n) {
-      data = reinterpret_cast<const uint8_t*>(address);
-      size = n;
-      return true;
-    }
-  }
-  return false;
+  if (!parse_memory_name(name, address, n) || !rt.memory_images || !rt.memory_images->find(address, n)) return false;
+  data = reinterpret_cast<const uint8_t*>(address);
+  size = n;
+  return true;
 }
 
 void register_memory_image(const void* data, int64_t size) {
-  if (!data || size < 0 || size > limits::kMaxMemoryName) return;
-  unregister_memory_image(data);
-  g_images.push_back({reinterpret_cast<uintptr_t>(data), size});
+  if (!data || size < 0 || size > limits::kMaxMemoryName || !rt.memory_images) return;
+  rt.memory_images->add(data, size);
 }
 
 void unregister_memory_image(const void* data) {
-  const uintptr_t a = reinterpret_cast<uintptr_t>(data);
-  std::erase_if(g_images, [a](const MemoryImage& image) { return image.address == a; });
+  if (rt.memory_images) rt.memory_images->remove(data);
 }
 
 // ---------------------------------------------------------------------------
@@ -242,8 +243,14 @@ bool open_append(RtFile& f, const RtString& name) {
 bool read_bytes(RtFile& f, void* dst, int64_t n) {
   if (n < 0) return false;
   if (f.handle) {
-    f.position += n;
-    return platform::read_file(f.handle, dst, n) == n;
+    const int64_t got = platform::read_file(f.handle, dst, n);
+    if (got == n) {
+      f.position += n;
+      return true;
+    }
+    // A read that fails leaves the file where it was, pointer and position.
+    if (got > 0 && !platform::seek_file(f.handle, f.position)) f.position += got;
+    return false;
   }
   if (!f.memory) return false;
   const int64_t left = f.size - f.position;
@@ -267,12 +274,27 @@ bool seek_to(RtFile& f, int64_t position) {
   return true;
 }
 
-void close(RtFile& f) {
-  if (f.handle) platform::close_file(f.handle);
+bool close(RtFile& f) {
+  const bool ok = !f.handle || platform::close_file(f.handle);
   f.handle = nullptr;
   f.memory = nullptr;
   f.size = 0;
   f.position = 0;
+  return ok;
+}
+
+bool read_file_bytes(const RtString& name, std::vector<uint8_t>& out, int64_t limit) {
+  out.clear();
+  RtFile f;
+  if (!open_read(f, name)) return false;
+  bool ok = f.size >= 0 && f.size <= limit;
+  if (ok) {
+    out.resize(static_cast<size_t>(f.size));
+    ok = f.size == 0 || (read_bytes(f, out.data(), f.size) && f.position == f.size);
+  }
+  close(f);
+  if (!ok) out.clear();
+  return ok;
 }
 
 }  // namespace mxt
@@ -293,7 +315,7 @@ bool mxt_file_exists(const RtString& name) {
 }
 
 RtString mxt_register_memory_file(const void* data, int64_t size) {
-  if (!data || size < 0 || size > limits::kMaxMemoryName) return RtString();
+  if (!data || size < 0 || size > limits::kMaxMemoryName || !rt.memory_images) return RtString();
   register_memory_image(data, size);
   return memory_name(data, size);
 }

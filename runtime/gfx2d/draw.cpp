@@ -1,7 +1,7 @@
 // Sprite drawing, blending state and primitives.
 //
 // [SECTION] Quad collection
-// [SECTION] Blending state
+// [SECTION] Blending state and filtering
 // [SECTION] Sprites and frames
 // [SECTION] Lines and rectangles
 // [SECTION] Polygon batches
@@ -12,7 +12,8 @@
 #include <cstring>
 #include <vector>
 
-#include "runtime/core/runtime.h"
+#include "runtime/base/singletons.h"
+#include "runtime/gfx2d/gfx2d.h"
 #include "runtime/gfx2d/renderer.h"
 #include "runtime/gfx2d/sprites.h"
 
@@ -21,105 +22,63 @@ namespace mxt {
 // ---------------------------------------------------------------------------
 // [SECTION] Quad collection
 
-namespace {
-
-struct QuadCollector {
-  std::vector<QuadVertex> vertices;
-  bool textured = false;
-  GLint filter = GL_LINEAR;
-  GLint wrap = GL_CLAMP_TO_EDGE;
-  // What the bound texture was last given, so that repeated draws of the
-  // same texture do not set its parameters again.
-  bool parameters_known = false;
-  GLint applied_filter = 0;
-  GLint applied_wrap = 0;
-};
-QuadCollector quads;
-
-}  // namespace
-
-void forget_texture_parameters() { quads.parameters_known = false; }
+void QuadBatch::flush() {
+  if (vertices_.empty()) return;
+  glEnableClientState(GL_VERTEX_ARRAY);
+  glVertexPointer(2, GL_FLOAT, sizeof(QuadVertex), &vertices_[0].x);
+  if (textured) {
+    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+    glTexCoordPointer(2, GL_FLOAT, sizeof(QuadVertex), &vertices_[0].u);
+  }
+  glDrawArrays(GL_QUADS, 0, static_cast<GLsizei>(vertices_.size()));
+  if (textured) glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+  glDisableClientState(GL_VERTEX_ARRAY);
+  vertices_.clear();
+}
 
 void flush_drawing() {
-  if (quads.vertices.empty()) return;
-  glEnableClientState(GL_VERTEX_ARRAY);
-  glVertexPointer(2, GL_FLOAT, sizeof(QuadVertex), &quads.vertices[0].x);
-  if (quads.textured) {
-    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
-    glTexCoordPointer(2, GL_FLOAT, sizeof(QuadVertex), &quads.vertices[0].u);
-  }
-  glDrawArrays(GL_QUADS, 0, static_cast<GLsizei>(quads.vertices.size()));
-  if (quads.textured) glDisableClientState(GL_TEXTURE_COORD_ARRAY);
-  glDisableClientState(GL_VERTEX_ARRAY);
-  quads.vertices.clear();
+  if (rt.renderer) rt.renderer->flush();
 }
 
 void draw_quad(const QuadVertex (&v)[4], bool clamp) {
   VuduRODoverore* r = rt.renderer;
   if (!r) return;
+  QuadBatch& quads = r->quads;
   const bool textured = r->bound_sprite >= 0;
   const GLint filter = r->smoothing ? GL_LINEAR : GL_NEAREST;
   const GLint wrap = clamp ? GL_CLAMP_TO_EDGE : GL_REPEAT;
-  if (!quads.vertices.empty() &&
-      (textured != quads.textured || (textured && (filter != quads.filter || wrap != quads.wrap))))
-    flush_drawing();
+  if (!quads.empty() && (textured != quads.textured || (textured && (filter != quads.filter || wrap != quads.wrap))))
+    quads.flush();
   quads.textured = textured;
   quads.filter = filter;
   quads.wrap = wrap;
-  if (textured && (!quads.parameters_known || quads.applied_filter != filter || quads.applied_wrap != wrap)) {
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, filter);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, filter);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, wrap);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, wrap);
-    quads.parameters_known = true;
-    quads.applied_filter = filter;
-    quads.applied_wrap = wrap;
+  if (textured) {
+    r->gl.set_texture_filter(0, filter);
+    r->gl.set_texture_wrap(0, wrap);
   }
-  quads.vertices.insert(quads.vertices.end(), v, v + 4);
-}
-
-// ---------------------------------------------------------------------------
-// [SECTION] Blending state
-
-namespace {
-GLenum blend_src = GL_SRC_ALPHA, blend_dst = GL_ONE_MINUS_SRC_ALPHA;
-bool blend_known = false;
-float alpha_reference = -1;
-}  // namespace
-
-void set_blend_func(unsigned src, unsigned dst) {
-  if (blend_known && src == blend_src && dst == blend_dst) return;
-  flush_drawing();
-  glBlendFunc(src, dst);
-  blend_src = src;
-  blend_dst = dst;
-  blend_known = true;
-}
-
-void set_alpha_func(float reference) {
-  if (reference == alpha_reference) return;
-  flush_drawing();
-  glAlphaFunc(GL_GREATER, reference);
-  alpha_reference = reference;
+  quads.add(v);
 }
 
 }  // namespace mxt
 
 using namespace mxt;
 
+// ---------------------------------------------------------------------------
+// [SECTION] Blending state and filtering
+
 void mxt_set_alpha_mode(double value) {
   VuduRODoverore* r = rt.renderer;
   if (!r) return;
   float v = static_cast<float>(value);
   if (v == 0) {
-    gl_state.disable(GlCap::blend);
+    r->gl.disable(GlCap::blend);
     v = 1;
   } else {
-    gl_state.enable(GlCap::blend);
-    set_blend_func(GL_SRC_ALPHA, v > 0 ? GL_ONE : GL_ONE_MINUS_SRC_ALPHA);
+    r->gl.enable(GlCap::blend);
+    r->gl.set_blend_func(GL_SRC_ALPHA, v > 0 ? GL_ONE : GL_ONE_MINUS_SRC_ALPHA);
   }
   r->alpha_value = std::fabs(v) > 1 ? 1.0f : std::fabs(v);
-  gl_state.set_colour(1, 1, 1, r->alpha_value);
+  r->gl.set_colour(1, 1, 1, r->alpha_value);
 }
 
 void mxt_set_alpha_test(double threshold) {
@@ -127,11 +86,11 @@ void mxt_set_alpha_test(double threshold) {
   if (!r) return;
   const float t = static_cast<float>(threshold);
   if (!(t < 1)) {
-    gl_state.disable(GlCap::alpha_test);
+    r->gl.disable(GlCap::alpha_test);
     r->alpha_test_ref = 1;
   } else {
-    gl_state.enable(GlCap::alpha_test);
-    set_alpha_func(t);
+    r->gl.enable(GlCap::alpha_test);
+    r->gl.set_alpha_func(t);
     r->alpha_test_ref = t;
   }
 }
@@ -285,19 +244,19 @@ namespace {
 void primitive_colour(int colour) {
   VuduRODoverore* r = rt.renderer;
   const float a = colour == r->colour_key ? 0.0f : r->alpha_value;
-  gl_state.set_colour(static_cast<float>(colour & 0xFF) / 255.0f, static_cast<float>((colour >> 8) & 0xFF) / 255.0f,
-                      static_cast<float>((colour >> 16) & 0xFF) / 255.0f, a);
+  r->gl.set_colour(static_cast<float>(colour & 0xFF) / 255.0f, static_cast<float>((colour >> 8) & 0xFF) / 255.0f,
+                   static_cast<float>((colour >> 16) & 0xFF) / 255.0f, a);
   r->bind_sprite(-1);
 }
 
-void restore_colour() { gl_state.set_colour(1, 1, 1, rt.renderer->alpha_value); }
+void restore_colour() { rt.renderer->gl.set_colour(1, 1, 1, rt.renderer->alpha_value); }
 
 }  // namespace
 
 void mxt_draw_line(int x1, int y1, int x2, int y2, int colour) {
   if (!rt.renderer) return;
   primitive_colour(colour);
-  flush_drawing();
+  rt.renderer->flush();
   // A shift of 3/8 pixel puts the line on pixel centres.
   glMatrixMode(GL_PROJECTION);
   glPushMatrix();
@@ -335,56 +294,40 @@ void mxt_draw_dot(int x, int y, int colour) { mxt_draw_rect(x, y, 1, 1, colour);
 // ---------------------------------------------------------------------------
 // [SECTION] Polygon batches
 
-namespace {
+namespace mxt {
 
-struct PolyVertex {
-  float x, y, u, v;
-  uint8_t r, g, b, a;
-};
-static_assert(sizeof(PolyVertex) == 20);
-
-struct PolyBatch {
-  PolyVertex* vertices = nullptr;
-  int32_t count = 0;
-  int32_t capacity = 0;
-  int32_t mode = 0;
-  int32_t join_pending = 0;
-  int32_t uses_colour = 0;
-  float inverse_width = 0, inverse_height = 0;
-  int32_t image_height = 0;
-};
-PolyBatch poly;
-
-// Room for n vertices: 512 at first, then steps of 128.
-bool poly_grow(int64_t n) {
-  if (poly.capacity > n) return true;
+bool PolyBatch::grow(int64_t n) {
+  if (capacity > n) return true;
   const int64_t fresh = n <= 512 ? 512 : 128 * (n / 128 + 1);
   if (fresh > (int64_t{1} << 26)) {
-    std::free(poly.vertices);
-    poly = PolyBatch{};
+    release();
     return false;
   }
   auto* block = static_cast<PolyVertex*>(std::malloc(static_cast<size_t>(fresh) * sizeof(PolyVertex)));
   if (!block) {
-    std::free(poly.vertices);
-    poly.vertices = nullptr;
-    poly.count = poly.capacity = 0;
+    release();
     return false;
   }
-  if (poly.count) std::memcpy(block, poly.vertices, static_cast<size_t>(poly.count) * sizeof(PolyVertex));
-  std::free(poly.vertices);
-  poly.vertices = block;
-  poly.capacity = static_cast<int32_t>(fresh);
+  if (count) std::memcpy(block, vertices, static_cast<size_t>(count) * sizeof(PolyVertex));
+  std::free(vertices);
+  vertices = block;
+  capacity = static_cast<int32_t>(fresh);
   return true;
 }
 
-}  // namespace
+void PolyBatch::release() {
+  std::free(vertices);
+  *this = PolyBatch{};
+}
+
+}  // namespace mxt
 
 void mxt_start_poly(int sprite, int mode) {
   if (!rt.renderer) return;
+  PolyBatch& poly = rt.renderer->poly;
   rt.renderer->bind_sprite(sprite, -1, 0);
   poly.count = 0;
-  if (poly.capacity <= 2) poly_grow(1);
+  if (poly.capacity <= 2) poly.grow(1);
   poly.uses_colour = 0;
   poly.mode = mode;
   poly.join_pending = 0;
@@ -398,8 +341,9 @@ void mxt_start_poly(int sprite, int mode) {
 void mxt_poly_vector(double x, double y, double texture_x, double texture_y, int colour) {
   VuduRODoverore* r = rt.renderer;
   if (!r) return;
+  PolyBatch& poly = r->poly;
   const int64_t needed = static_cast<int64_t>(poly.count) + 1 + (poly.join_pending ? 1 : 0);
-  if (!poly_grow(needed)) return;
+  if (!poly.grow(needed)) return;
   PolyVertex& v = poly.vertices[poly.count];
   v.x = static_cast<float>(x);
   v.y = static_cast<float>(y);
@@ -425,8 +369,10 @@ void mxt_poly_vector(double x, double y, double texture_x, double texture_y, int
 }
 
 void mxt_poly_new_group() {
+  if (!rt.renderer) return;
+  PolyBatch& poly = rt.renderer->poly;
   if (poly.count == 0 || poly.join_pending) return;
-  if (!poly_grow(static_cast<int64_t>(poly.count) + 1)) return;
+  if (!poly.grow(static_cast<int64_t>(poly.count) + 1)) return;
   poly.join_pending = 1;
   poly.vertices[poly.count] = poly.vertices[poly.count - 1];
   ++poly.count;
@@ -434,40 +380,36 @@ void mxt_poly_new_group() {
 
 void mxt_end_poly() {
   VuduRODoverore* r = rt.renderer;
-  if (!r || !poly.vertices) return;
-  flush_drawing();
+  if (!r || !r->poly.vertices) return;
+  PolyBatch& poly = r->poly;
+  GlState& gl = r->gl;
+  r->flush();
   const bool textured = r->bound_sprite >= 0;
+  if (textured) {
+    gl.set_texture_filter(0, r->smoothing ? GL_LINEAR : GL_NEAREST);
+    gl.set_texture_wrap(0, GL_REPEAT);  // coordinates beyond the image repeat the whole texture
+  }
+  if (poly.uses_colour || r->alpha_value != 1.0f) {
+    poly.uses_colour = 1;
+    gl.enable(GlCap::dither);
+    gl.set_shade_model(GL_SMOOTH);
+    gl.set_colour_array(true);
+    glColorPointer(4, GL_UNSIGNED_BYTE, sizeof(PolyVertex), &poly.vertices[0].r);
+  }
   glEnableClientState(GL_VERTEX_ARRAY);
   glVertexPointer(2, GL_FLOAT, sizeof(PolyVertex), &poly.vertices[0].x);
   if (textured) {
     glEnableClientState(GL_TEXTURE_COORD_ARRAY);
     glTexCoordPointer(2, GL_FLOAT, sizeof(PolyVertex), &poly.vertices[0].u);
-    const GLint filter = r->smoothing ? GL_LINEAR : GL_NEAREST;
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, filter);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, filter);
-    // Coordinates beyond the image repeat the whole texture.
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
-    forget_texture_parameters();
-  }
-  if (poly.uses_colour || r->alpha_value != 1.0f) {
-    poly.uses_colour = 1;
-    gl_state.enable(GlCap::dither);
-    glShadeModel(GL_SMOOTH);
-    glEnableClientState(GL_COLOR_ARRAY);
-    glColorPointer(4, GL_UNSIGNED_BYTE, sizeof(PolyVertex), &poly.vertices[0].r);
   }
   const GLenum modes[3] = {GL_TRIANGLE_FAN, GL_TRIANGLES, GL_TRIANGLE_STRIP};
   if (poly.mode >= 0 && poly.mode <= 2) glDrawArrays(modes[poly.mode], 0, poly.count);
   glDisableClientState(GL_VERTEX_ARRAY);
   if (textured) glDisableClientState(GL_TEXTURE_COORD_ARRAY);
   if (poly.uses_colour) {
-    // The colour array left GL's current colour undefined: make sure the
-    // cache reaches GL with the next request.
-    gl_state.colour[0] = -1;
-    gl_state.set_colour(1, 1, 1, r->alpha_value);
-    glDisableClientState(GL_COLOR_ARRAY);
-    glShadeModel(GL_FLAT);
-    gl_state.disable(GlCap::dither);
+    gl.set_colour_array(false);
+    gl.set_colour(1, 1, 1, r->alpha_value);
+    gl.set_shade_model(GL_FLAT);
+    gl.disable(GlCap::dither);
   }
 }

@@ -2,100 +2,28 @@
 // multisample fallback, the software-rendering check, extension probing, the
 // default 2D state, clearing and presenting.
 //
-// [SECTION] GL state cache
-// [SECTION] Extension probing
 // [SECTION] Construction and window creation
-// [SECTION] Default state, clearing and presenting
+// [SECTION] Default state, binding, clearing and presenting
 #include "runtime/gfx2d/renderer.h"
 
-#include <cstdio>
 #include <cstring>
+#include <vector>
 
-#include "runtime/core/runtime.h"
-#include "runtime/gfx2d/draw.h"
+#include "runtime/base/clock.h"
+#include "runtime/base/log.h"
+#include "runtime/base/singletons.h"
+#include "runtime/files/rtfile.h"
+#include "runtime/gfx2d/gfx2d.h"
+#include "runtime/gfx2d/image.h"
 #include "runtime/gfx2d/sprites.h"
-#include "runtime/gfx2d/viewport.h"
 #include "runtime/platform/platform.h"
 
 namespace mxt {
 
-GlStateCache gl_state;
-GlEntryPoints gl_ext;
-RendererGlobals renderer_globals;
-
-// ---------------------------------------------------------------------------
-// [SECTION] GL state cache
-
-GLenum gl_enum(GlCap cap) {
-  static constexpr GLenum kEnums[] = {
-      GL_BLEND,     GL_ALPHA_TEST,     GL_COLOR_MATERIAL, GL_CULL_FACE,      GL_LIGHTING,
-      GL_STENCIL_TEST, GL_DEPTH_TEST,  GL_FOG,            GL_DITHER,         GL_LINE_SMOOTH,
-      GL_POINT_SMOOTH, GL_NORMALIZE,   GL_POLYGON_SMOOTH, GL_POLYGON_OFFSET_POINT,
-      GL_AUTO_NORMAL,  GL_TEXTURE_GEN_S, GL_TEXTURE_GEN_T,
-  };
-  return kEnums[static_cast<int>(cap)];
-}
-
-void GlStateCache::mark_unset() { std::memset(switches, 0x7F, sizeof switches); }
-
-void GlStateCache::enable(GlCap cap) {
-  int32_t& s = switches[static_cast<int>(cap)];
-  if (s == 1) return;
-  flush_drawing();
-  glEnable(gl_enum(cap));
-  ++gl_calls;
-  s = 1;
-}
-
-void GlStateCache::disable(GlCap cap) {
-  int32_t& s = switches[static_cast<int>(cap)];
-  if (s == 0) return;
-  flush_drawing();
-  glDisable(gl_enum(cap));
-  ++gl_calls;
-  s = 0;
-}
-
-void GlStateCache::set_colour(float r, float g, float b, float a) {
-  if (colour[0] == r && colour[1] == g && colour[2] == b && colour[3] == a) return;
-  flush_drawing();
-  glColor4f(r, g, b, a);
-  ++gl_calls;
-  colour[0] = r;
-  colour[1] = g;
-  colour[2] = b;
-  colour[3] = a;
-}
-
-// ---------------------------------------------------------------------------
-// [SECTION] Extension probing
-
-bool fetch_entry_point(void** slot, const char* name) {
-  *slot = platform::gl_proc_address(name);
-  if (*slot) return true;
-  write_log_format("ext: %-35s   [FAILED]", name);
-  return false;
-}
-
-bool has_extension(const char* list, const char* name) {
-  return list && name && std::strstr(list, name) != nullptr;
-}
-
-bool has_extension_word(const char* list, const char* name) {
-  if (!list || !name || !*name) return false;
-  const size_t n = std::strlen(name);
-  for (const char* p = std::strstr(list, name); p; p = std::strstr(p + 1, name)) {
-    const bool starts = p == list || p[-1] == ' ';
-    const bool ends = p[n] == 0 || p[n] == ' ';
-    if (starts && ends) return true;
-  }
-  return false;
-}
-
 bool is_software_renderer(const char* name) {
   if (!name) return false;
   if (std::strcmp(name, "Mesa Windows GDI Driver") == 0) return true;
-  // The generic (non-accelerated) formats of this platform.
+  // The generic (non-accelerated) renderers of this platform.
   static const char* const kSoftware[] = {"llvmpipe", "softpipe", "Software Rasterizer", "SWR"};
   for (const char* s : kSoftware)
     if (std::strstr(name, s)) return true;
@@ -104,68 +32,59 @@ bool is_software_renderer(const char* name) {
 
 namespace {
 
-template <typename F>
-bool fetch(F& slot, const char* name) {
-  void* p = nullptr;
-  const bool ok = fetch_entry_point(&p, name);
-  slot = reinterpret_cast<F>(p);
-  return ok;
-}
-
-void probe_extensions(const char* ext) {
-  gl_ext = GlEntryPoints{};
-  gl_ext.swap_control = platform::set_swap_interval(0);
-  if (has_extension(ext, "GL_ARB_multitexture")) {
-    fetch(gl_ext.ActiveTextureARB, "glActiveTextureARB");
-    fetch(gl_ext.MultiTexCoord2fARB, "glMultiTexCoord2fARB");
-    fetch(gl_ext.ClientActiveTextureARB, "glClientActiveTextureARB");
-    fetch(gl_ext.GenBuffersARB, "glGenBuffersARB");
-    fetch(gl_ext.BindBufferARB, "glBindBufferARB");
-    fetch(gl_ext.BufferDataARB, "glBufferDataARB");
-    fetch(gl_ext.DeleteBuffersARB, "glDeleteBuffersARB");
-    fetch(gl_ext.MapBufferARB, "glMapBufferARB");
-    fetch(gl_ext.UnmapBufferARB, "glUnmapBufferARB");
-    fetch(gl_ext.GetBufferParameterivARB, "glGetBufferParameterivARB");
-  }
-  if (has_extension(ext, "GL_ARB_fragment_program")) {
-    fetch(gl_ext.CreateProgramObjectARB, "glCreateProgramObjectARB");
-    fetch(gl_ext.DeleteObjectARB, "glDeleteObjectARB");
-    fetch(gl_ext.CreateShaderObjectARB, "glCreateShaderObjectARB");
-    fetch(gl_ext.ShaderSourceARB, "glShaderSourceARB");
-    fetch(gl_ext.CompileShaderARB, "glCompileShaderARB");
-    fetch(gl_ext.GetObjectParameterivARB, "glGetObjectParameterivARB");
-    fetch(gl_ext.AttachObjectARB, "glAttachObjectARB");
-    fetch(gl_ext.GetInfoLogARB, "glGetInfoLogARB");
-    fetch(gl_ext.LinkProgramARB, "glLinkProgramARB");
-    fetch(gl_ext.UseProgramObjectARB, "glUseProgramObjectARB");
-    fetch(gl_ext.GetUniformLocationARB, "glGetUniformLocationARB");
-    fetch(gl_ext.Uniform1fARB, "glUniform1fARB");
-    fetch(gl_ext.Uniform1iARB, "glUniform1iARB");
-    fetch(gl_ext.GetAttribLocationARB, "glGetAttribLocationARB");
-    fetch(gl_ext.VertexAttrib1fARB, "glVertexAttrib1fARB");
-  }
-}
-
+// The runtime's own warning, word for word (its spelling included), for
+// players whose driver renders in software.
 const char kSoftwareWarning[] =
     "Please update your GFX adapter's driver\nso it can render OpenGL by HARDWARE\n\n\n"
     "Bitte aktualisieren Sie Ihren\nGrafkkartentreiber, damit er OpenGL\nper HARDWARE unterst\xFCtzt!";
 
-void software_rendering_check() {
-  if (renderer_globals.software_check_done) return;
-  renderer_globals.software_check_done = true;
+void software_rendering_check(VuduRODoverore& r) {
+  if (r.software_check_done) return;
+  r.software_check_done = true;
   const char* name = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
-  renderer_globals.gl_renderer_name = name ? name : "";
-  if (!is_software_renderer(renderer_globals.gl_renderer_name.c_str())) return;
+  r.gl_renderer_name = name ? name : "";
+  if (!is_software_renderer(r.gl_renderer_name.c_str())) return;
   write_log_line("*** OpenGL Software Emulation - update driver!\n");
-  // A person may have left a text of their own for this case.
+  if (rt.unattended) return;  // nobody there to close the box: it would block the run
+  // A person may have left a text of their own for this case: its first
+  // 2047 bytes are shown instead.
   char text[2048] = {0};
-  if (FILE* f = std::fopen("opengldriver.txt", "rb")) {
-    const size_t n = std::fread(text, 1, sizeof text - 1, f);
-    text[n] = 0;
-    std::fclose(f);
+  RtFile f;
+  if (open_read(f, "opengldriver.txt")) {
+    const int64_t n = f.size < 2047 ? f.size : 2047;
+    if (!read_bytes(f, text, n)) text[0] = 0;
+    close(f);
   }
-  platform::message_box("No OpenGL Hardware Drivers", text[0] ? text : kSoftwareWarning,
-                        platform::BoxIcon::warning);
+  platform::message_box("No OpenGL Hardware Drivers", text[0] ? text : kSoftwareWarning, platform::BoxIcon::warning);
+}
+
+// Multisampled formats first, halving the sample count down to 1, then the
+// plain format: the first window and context that come up are kept.
+bool create_window_and_context(VuduRODoverore& r, platform::WindowSpec spec, int samples) {
+  int try_samples = samples > 0 ? samples : 0;
+  for (;;) {
+    spec.samples = try_samples;
+    if (platform::Window* w = platform::create_window(spec)) {
+      void* ctx = r.gl_context ? r.gl_context : platform::create_gl_context(w);
+      bool made = ctx && platform::make_current(w, ctx);
+      if (ctx && !made) {
+        // A context that will not become current is replaced once.
+        platform::delete_gl_context(ctx);
+        ctx = platform::create_gl_context(w);
+        made = ctx && platform::make_current(w, ctx);
+      }
+      if (made) {
+        r.window = w;
+        r.gl_context = ctx;
+        r.samples_obtained = try_samples;
+        return true;
+      }
+      if (ctx && ctx != r.gl_context) platform::delete_gl_context(ctx);
+      platform::destroy_window(w);
+    }
+    if (try_samples == 0) return false;
+    try_samples /= 2;
+  }
 }
 
 }  // namespace
@@ -176,17 +95,18 @@ void software_rendering_check() {
 VuduRODoverore::VuduRODoverore() {
   for (int32_t& slot : background_slots) slot = -1;
   sprites = new SpriteRecord[kSpriteCount]();
+  gl.set_flush_hook(&QuadBatch::flush_hook, &quads);
 }
 
 VuduRODoverore::~VuduRODoverore() {
   // Textures go while the context is still current.
   if (window && gl_context) {
     platform::make_current(window, gl_context);
-    flush_drawing();
+    flush();
     for (int n = 0; n < kSpriteCount; ++n) {
       SpriteRecord& rec = sprites[n];
-      if (rec.texture) glDeleteTextures(1, &rec.texture);
-      if (rec.mipmapped_texture) glDeleteTextures(1, &rec.mipmapped_texture);
+      gl.delete_texture(rec.texture);
+      gl.delete_texture(rec.mipmapped_texture);
       rec = SpriteRecord{};
     }
   }
@@ -196,6 +116,7 @@ VuduRODoverore::~VuduRODoverore() {
     platform::delete_gl_context(gl_context);
     gl_context = nullptr;
   }
+  poly.release();
   delete[] sprites;
   sprites = nullptr;
 }
@@ -208,52 +129,20 @@ void VuduRODoverore::destroy_window() {
 }
 
 bool VuduRODoverore::init_window(int width, int height, int bits, int fps, int samples) {
-  if (gl_ext.swap_control) platform::set_swap_interval(0);
+  if (swap_control) platform::set_swap_interval(0);
   frame_period = frame_period_for(fps);
 
   if (!platform::video_init()) return false;
-  write_log_line("WIN32 init video\n");
-  platform::desktop_size(&renderer_globals.desktop_width, &renderer_globals.desktop_height);
+  write_log_line("WIN32 init video\n");  // the runtime's own log texts, kept as they are
+  platform::desktop_size(&desktop_width, &desktop_height);
 
   if (bits == 0) bits = platform::desktop_bits_per_pixel();
-  const int format_bits = bits > 24 ? 24 : bits;
-
-  // Multisampled formats first, halving the sample count down to 1, then the
-  // plain format: the first window and context that come up are kept.
   platform::WindowSpec spec;
   spec.title = "Moxtril";
   spec.width = width;
   spec.height = height;
-  spec.colour_bits = format_bits;
-  int try_samples = samples > 0 ? samples : 0;
-  for (;;) {
-    spec.samples = try_samples;
-    platform::Window* w = platform::create_window(spec);
-    if (w) {
-      void* ctx = gl_context;
-      bool made = false;
-      if (!ctx) ctx = platform::create_gl_context(w);
-      if (ctx) {
-        made = platform::make_current(w, ctx);
-        if (!made) {
-          // A context that will not become current is replaced once.
-          platform::delete_gl_context(ctx);
-          ctx = platform::create_gl_context(w);
-          made = ctx && platform::make_current(w, ctx);
-        }
-      }
-      if (made) {
-        window = w;
-        gl_context = ctx;
-        samples_obtained = try_samples;
-        break;
-      }
-      if (ctx && ctx != gl_context) platform::delete_gl_context(ctx);
-      platform::destroy_window(w);
-    }
-    if (try_samples == 0) return false;
-    try_samples /= 2;
-  }
+  spec.colour_bits = bits > 24 ? 24 : bits;
+  if (!create_window_and_context(*this, spec, samples)) return false;
 
   int w = 0, h = 0;
   platform::window_size(window, &w, &h);
@@ -262,7 +151,7 @@ bool VuduRODoverore::init_window(int width, int height, int bits, int fps, int s
   colour_bits = bits;
   fullscreen = 0;
 
-  software_rendering_check();
+  software_rendering_check(*this);
 
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   virtual_width = 0;
@@ -271,11 +160,16 @@ bool VuduRODoverore::init_window(int width, int height, int bits, int fps, int s
   write_log_line("get accurate timer - 1st call\n");
   next_frame_time = accurate_ms();
   write_log_line("flip - 1st call\n");
-  present(nullptr);
+  present();
+  // The first frame is due at once; the next one a period on.
+  next_frame_time = next_frame_after(next_frame_time, accurate_ms(), frame_period);
 
   const char* ext = reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS));
-  probe_extensions(ext);
-  bgra_supported = has_extension(ext, "_texture_format_BGRA8888") || has_extension(ext, "GL_EXT_bgra");
+  swap_control = platform::set_swap_interval(0);
+  gl.probe_extensions(ext);
+  // A suffix on purpose: the BGRA8888 texture formats come under more than
+  // one vendor's prefix.
+  bgra_supported = (ext && std::strstr(ext, "_texture_format_BGRA8888")) || has_extension_word(ext, "GL_EXT_bgra");
   if (bgra_supported)
     write_log_line("BGRA ext supported\n");
   else
@@ -283,6 +177,8 @@ bool VuduRODoverore::init_window(int width, int height, int bits, int fps, int s
   GLint max_texture = 0;
   glGetIntegerv(GL_MAX_TEXTURE_SIZE, &max_texture);
   write_log_format("Texture size limit: %d\n", max_texture);
+  // [not yet] The framebuffer-object entry points are fetched here once
+  // offscreen surfaces exist; the log line keeps its place.
   write_log_line("init fbo\n");
 
   platform::hide_window(window);
@@ -293,11 +189,11 @@ bool VuduRODoverore::init_window(int width, int height, int bits, int fps, int s
 }
 
 // ---------------------------------------------------------------------------
-// [SECTION] Default state, clearing and presenting
+// [SECTION] Default state, binding, clearing and presenting
 
+// Texturing as a sprite needs it: the texture bound on each unit, repeating
+// at its edges (draws that want clamping ask for it), texturing on.
 void VuduRODoverore::bind_sprite(int n, int second, int mipmapped) {
-  if (n == bound_sprite && second == bound_second_sprite && mipmapped == bound_mipmapped) return;
-  flush_drawing();
   bound_sprite = n;
   bound_second_sprite = second;
   bound_mipmapped = mipmapped;
@@ -306,72 +202,67 @@ void VuduRODoverore::bind_sprite(int n, int second, int mipmapped) {
     if (!rec) return 0;
     return mipmapped ? rec->mipmapped_texture : rec->texture;
   };
-  auto bind_unit = [&](GLuint name) {
-    glBindTexture(GL_TEXTURE_2D, name);
-    glEnable(GL_TEXTURE_2D);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
+  auto bind_unit = [&](int unit, GLuint name) {
+    if (gl.bind_texture(unit, name)) gl.set_texture_wrap(unit, GL_REPEAT);
+    gl.enable_texture(unit, true);
   };
-  forget_texture_parameters();
-  if (!gl_ext.ActiveTextureARB) {
+  if (!gl.ext().ActiveTextureARB) {
     if (n < 0) {
-      glDisable(GL_TEXTURE_2D);
-      gl_state.enable(GlCap::color_material);
+      gl.enable_texture(0, false);
+      gl.enable(GlCap::color_material);
     } else {
-      bind_unit(name_of(n));
+      bind_unit(0, name_of(n));
     }
     return;
   }
-  gl_ext.ActiveTextureARB(GL_TEXTURE1_ARB);
   if (n >= 0 && second >= 0)
-    bind_unit(name_of(n));
+    bind_unit(1, name_of(n));
   else
-    glDisable(GL_TEXTURE_2D);
-  gl_ext.ActiveTextureARB(GL_TEXTURE0_ARB);
+    gl.enable_texture(1, false);
   if (n < 0)
-    glDisable(GL_TEXTURE_2D);
+    gl.enable_texture(0, false);
   else
-    bind_unit(name_of(second >= 0 ? second : n));
+    bind_unit(0, name_of(second >= 0 ? second : n));
+  gl.select_unit(0);  // uploads and texture parameters act on the first unit
 }
 
 void VuduRODoverore::apply_default_state() {
   set_viewport(0, 0, 0, 0, 1.0f);
-  gl_state.mark_unset();
-  gl_state.disable(GlCap::depth_test);
-  gl_state.disable(GlCap::cull_face);
+  gl.forget_all();
+  gl.disable(GlCap::depth_test);
+  gl.disable(GlCap::cull_face);
   glFrontFace(GL_CCW);
-  gl_state.set_colour(1, 1, 1, 1);
-  gl_state.disable(GlCap::fog);
-  gl_state.disable(GlCap::line_smooth);
-  gl_state.disable(GlCap::point_smooth);
-  gl_state.disable(GlCap::stencil_test);
-  gl_state.disable(GlCap::normalize);
-  gl_state.disable(GlCap::lighting);
-  glShadeModel(GL_FLAT);
-  gl_state.disable(GlCap::color_material);
-  gl_state.disable(GlCap::dither);
-  gl_state.disable(GlCap::polygon_smooth);
-  gl_state.disable(GlCap::polygon_offset_point);
-  gl_state.disable(GlCap::auto_normal);
+  gl.set_colour(1, 1, 1, 1);
+  gl.disable(GlCap::fog);
+  gl.disable(GlCap::line_smooth);
+  gl.disable(GlCap::point_smooth);
+  gl.disable(GlCap::stencil_test);
+  gl.disable(GlCap::normalize);
+  gl.disable(GlCap::lighting);
+  gl.set_shade_model(GL_FLAT);
+  gl.disable(GlCap::color_material);
+  gl.disable(GlCap::dither);
+  gl.disable(GlCap::polygon_smooth);
+  gl.disable(GlCap::polygon_offset_point);
+  gl.disable(GlCap::auto_normal);
   glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_FASTEST);
   glHint(GL_POLYGON_SMOOTH_HINT, GL_FASTEST);
 
   smoothing = 1;
-  bound_sprite = -2;  // GL's binding is not known here
   bind_sprite(-1);
-  gl_state.disable(GlCap::alpha_test);
+  gl.disable(GlCap::alpha_test);
   alpha_test_ref = 1.0f;
 
-  gl_state.enable(GlCap::blend);
-  set_blend_func(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  gl.enable(GlCap::blend);
+  gl.set_blend_func(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
   alpha_value = 1.0f;
-  gl_state.set_colour(1, 1, 1, 1);
+  gl.set_colour(1, 1, 1, 1);
 }
 
 void VuduRODoverore::clear_background() {
-  flush_drawing();
-  // A background picture in slot 0 is drawn by the surface commands; until a
-  // sprite is there, the clear colour does the work.
+  flush();
+  // [not yet] A background picture in background slot 0 is drawn here once
+  // backgrounds exist; until then the clear colour does the work.
   if (clear_enabled || depth_clear_pending) {
     GLbitfield mask = 0;
     if (clear_enabled) mask |= GL_COLOR_BUFFER_BIT;
@@ -391,42 +282,45 @@ void VuduRODoverore::set_clear_colour(int32_t colour) {
   clear_rgba[1] = static_cast<float>((colour >> 8) & 0xFF) / 255.0f;
   clear_rgba[2] = static_cast<float>((colour >> 16) & 0xFF) / 255.0f;
   clear_rgba[3] = colour == colour_key ? 0.0f : 1.0f;
+  flush();
   glClearColor(clear_rgba[0], clear_rgba[1], clear_rgba[2], clear_rgba[3]);
   glClear(GL_COLOR_BUFFER_BIT);
 }
 
-bool VuduRODoverore::present(void (*message_callback)()) {
-  // Drawing into an offscreen surface ends here once surfaces exist.
-  flush_drawing();
+void VuduRODoverore::present() {
+  // [not yet] Drawing into an offscreen surface ends here once surfaces exist.
+  flush();
   platform::swap_window(window);
   clear_background();
-  // Pump and pace: sleep while more than 7 ms remain (waking 3 ms early),
-  // then spend the last milliseconds pumping messages in short naps.
-  double now = 0;
-  for (;;) {
-    pump_messages(this, message_callback, false);
-    now = accurate_ms();
-    const PaceStep step = pace_step(next_frame_time, now);
-    if (step.kind == PaceStep::due) break;
-    if (step.kind == PaceStep::sleep)
-      platform::sleep_ms(step.sleep_ms);
-    else
-      platform::sleep_us(250);  // short naps: this platform's sleeps are precise
-  }
-  if (frame_period > 0) next_frame_time = next_frame_after(next_frame_time, now, frame_period);
-  return true;
 }
 
 void VuduRODoverore::begin_frame() {
-  apply_full_viewport();
+  apply_full_viewport(*this);
   clear_background();
-  gl_state.disable(GlCap::alpha_test);
+  gl.disable(GlCap::alpha_test);
   alpha_test_ref = 1.0f;
-  gl_state.enable(GlCap::blend);
-  set_blend_func(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  gl.enable(GlCap::blend);
+  gl.set_blend_func(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
   alpha_value = 1.0f;
-  gl_state.set_colour(1, 1, 1, 1);
-  // Shader programs are switched off here once they exist.
+  gl.set_colour(1, 1, 1, 1);
+  // [not yet] Shader programs are switched off here once they exist.
+}
+
+bool VuduRODoverore::read_frame(ImageBuffer& image) {
+  const int w = window_width, h = window_height;
+  if (w <= 0 || h <= 0 || !image.size_to(w, h)) return false;
+  std::vector<uint8_t> rgba(static_cast<size_t>(w) * static_cast<size_t>(h) * 4);
+  flush();
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  glReadBuffer(GL_BACK);
+  glReadPixels(0, 0, w, h, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+  const size_t row_bytes = static_cast<size_t>(w) * 4;
+  for (int y = 0; y < h; ++y) {
+    uint8_t* row = image.pixel(0, y);
+    std::memcpy(row, &rgba[static_cast<size_t>(h - 1 - y) * row_bytes], row_bytes);
+    for (int x = 0; x < w; ++x) row[x * 4 + 3] = 255;  // the picture as seen: opaque
+  }
+  return true;
 }
 
 }  // namespace mxt

@@ -10,9 +10,9 @@
 #include <cstring>
 #include <vector>
 
-#include "runtime/core/runtime.h"
-#include "runtime/files/archive.h"
-#include "runtime/gfx2d/draw.h"
+#include "runtime/base/singletons.h"
+#include "runtime/files/files.h"
+#include "runtime/gfx2d/gfx2d.h"
 #include "runtime/gfx2d/image.h"
 #include "runtime/gfx2d/renderer.h"
 
@@ -66,17 +66,13 @@ void set_pixel_store() {
 
 // The square mipmapped copy: squeezed to a square by halving the longer side,
 // then a chain of levels, each from the one before.
-void upload_mipmaps(std::vector<uint8_t> buf, int w, int h, uint32_t* target) {
+void upload_mipmaps(GlState& gl, std::vector<uint8_t> buf, int w, int h, uint32_t* target) {
   if (w <= 0 || h <= 0) return;
   set_pixel_store();
-  GLuint name = 0;
-  glGenTextures(1, &name);
-  *target = name;
-  glBindTexture(GL_TEXTURE_2D, name);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
+  gl.select_unit(0);
+  *target = gl.create_texture();
+  gl.set_texture_wrap(0, GL_REPEAT);
+  gl.set_texture_filter(0, GL_LINEAR_MIPMAP_LINEAR, GL_LINEAR);
   auto at = [&](int x, int y, int stride) { return &buf[(static_cast<size_t>(y) * static_cast<size_t>(stride) + static_cast<size_t>(x)) * 4]; };
   while (w > h) {
     const int nw = w / 2;
@@ -127,6 +123,8 @@ void upload_mipmaps(std::vector<uint8_t> buf, int w, int h, uint32_t* target) {
 
 bool upload_texture(const ImageBuffer& image, int x0, int y0, int w, int h, SpriteRecord& record,
                     uint32_t* mip_target, bool bump, bool nearest) {
+  if (!rt.renderer) return false;
+  GlState& gl = rt.renderer->gl;
   GLint max_size = 0;
   glGetIntegerv(GL_MAX_TEXTURE_SIZE, &max_size);
   if (w == 0) w = image.width - x0;
@@ -148,29 +146,26 @@ bool upload_texture(const ImageBuffer& image, int x0, int y0, int w, int h, Spri
                   image.pixel(x, y), 4);
     }
   }
-  flush_drawing();
+  rt.renderer->flush();
   set_pixel_store();
-  GLuint name = record.texture;
-  if (name) {
-    glDeleteTextures(1, &name);  // the same name is used again for the new texture
+  gl.select_unit(0);
+  if (record.texture) {
+    // The same name is used again for the new texture.
+    GLuint name = record.texture;
+    gl.delete_texture(name);
+    gl.bind_texture(0, record.texture);
   } else {
-    glGenTextures(1, &name);
+    record.texture = gl.create_texture();
   }
-  record.texture = name;
-  glBindTexture(GL_TEXTURE_2D, name);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, nearest ? GL_NEAREST : GL_LINEAR);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, nearest ? GL_NEAREST : GL_LINEAR);
+  gl.set_texture_wrap(0, GL_REPEAT);
+  gl.set_texture_filter(0, nearest ? GL_NEAREST : GL_LINEAR);
   if (bump) {
     std::vector<uint8_t> normals(buf.size());
     make_normal_map(buf.data(), normals.data(), tw, th);
     buf.swap(normals);
   }
   glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, tw, th, 0, GL_RGBA, GL_UNSIGNED_BYTE, buf.data());
-  if (mip_target) upload_mipmaps(std::move(buf), tw, th, mip_target);
-  if (rt.renderer) rt.renderer->bound_sprite = -2;  // the binding changed behind the renderer's back
-  forget_texture_parameters();
+  if (mip_target) upload_mipmaps(gl, std::move(buf), tw, th, mip_target);
   return true;
 }
 
@@ -180,16 +175,14 @@ bool upload_texture(const ImageBuffer& image, int x0, int y0, int w, int h, Spri
 void delete_sprite(int n) {
   SpriteRecord* r = sprite_record(n);
   if (!r) return;
-  flush_drawing();  // collected quads may still use the texture
-  if (r->texture) glDeleteTextures(1, &r->texture);
-  if (r->mipmapped_texture) glDeleteTextures(1, &r->mipmapped_texture);
-  r->texture = 0;
-  r->mipmapped_texture = 0;
+  GlState& gl = rt.renderer->gl;  // it flushes what is collected: those quads may use the texture
+  gl.delete_texture(r->texture);
+  gl.delete_texture(r->mipmapped_texture);
   r->texture_width = r->texture_height = -1;
   r->image_width = r->image_height = 0;
   r->u_max = r->v_max = 1.0f;
-  // The collision alpha mask of the sprite goes with it once masks exist.
-  if (rt.renderer) rt.renderer->bind_sprite(-1);
+  // [not yet] The collision alpha mask of the sprite goes with it once masks exist.
+  rt.renderer->bind_sprite(-1);
 }
 
 void delete_all_sprites() {
@@ -210,18 +203,18 @@ bool create_sprite_texture(int n, const ImageBuffer& image, bool bump) {
   const bool font_slot = n >= kFirstFontSprite;
   const bool ok = upload_texture(image, 0, 0, 0, 0, *r, font_slot ? nullptr : &r->mipmapped_texture,
                                  bump && !font_slot, font_slot);
-  r->texture_width = static_cast<int16_t>(texture_side(image.width));
-  r->texture_height = static_cast<int16_t>(texture_side(image.height));
-  r->image_width = static_cast<int16_t>(image.width);
-  r->image_height = static_cast<int16_t>(image.height);
+  r->texture_width = texture_side(image.width);
+  r->texture_height = texture_side(image.height);
+  r->image_width = image.width;
+  r->image_height = image.height;
   r->u_max = static_cast<float>(image.width) / static_cast<float>(texture_side(image.width));
   r->v_max = static_cast<float>(image.height) / static_cast<float>(texture_side(image.height));
   if (!ok) {
     delete_sprite(n);
     return false;
   }
-  // A surface backed by this sprite is rebuilt on the new texture once
-  // surfaces exist.
+  // [not yet] A surface backed by this sprite is rebuilt on the new texture
+  // once surfaces exist.
   return true;
 }
 
@@ -237,11 +230,12 @@ bool read_sprite_pixels(int n, ImageBuffer& out) {
   const SpriteRecord* r = sprite_record(n);
   if (!r || !r->texture || r->image_width <= 0 || r->image_height <= 0) return false;
   std::vector<uint8_t> tex(static_cast<size_t>(r->texture_width) * static_cast<size_t>(r->texture_height) * 4);
-  flush_drawing();
-  glBindTexture(GL_TEXTURE_2D, r->texture);
+  GlState& gl = rt.renderer->gl;
+  rt.renderer->flush();
+  gl.select_unit(0);
+  gl.bind_texture(0, r->texture);
   glPixelStorei(GL_PACK_ALIGNMENT, 4);
   glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, tex.data());
-  if (rt.renderer) rt.renderer->bound_sprite = -2;
   if (!out.size_to(r->image_width, r->image_height)) return false;
   for (int y = 0; y < r->image_height; ++y) {
     const int row = r->image_height - 1 - y;
@@ -288,7 +282,7 @@ void mxt_load_sprite(const RtString& name, int n) {
   delete_sprite(n);
   if (name.empty()) return;
   RtString resolved;
-  if (!resolve(name, resolved) || !load_sprite_file(n, resolved, colour_key(), false)) mxt_report_error(3);
+  if (!resolve(name, resolved) || !load_sprite_file(n, resolved, colour_key(), false)) report_error(RuntimeError::file_not_found);
 }
 
 void mxt_load_anim(const RtString& name, int n, int frame_width, int frame_height) {
@@ -299,15 +293,15 @@ void mxt_load_anim(const RtString& name, int n, int frame_width, int frame_heigh
 void mxt_set_anim_size(int n, int frame_width, int frame_height) {
   SpriteRecord* r = sprite_record(n);
   if (!r || r->image_width <= 0) return;
-  r->frame_width = static_cast<int16_t>(frame_width);
-  r->frame_height = static_cast<int16_t>(frame_height);
+  r->frame_width = frame_width;
+  r->frame_height = frame_height;
 }
 
 void mxt_load_bump_sprite(const RtString& name, int n) {
   clear_last_error();
   delete_sprite(n);
   RtString resolved;
-  if (!resolve(name, resolved) || !load_sprite_file(n, resolved, colour_key(), true)) mxt_report_error(3);
+  if (!resolve(name, resolved) || !load_sprite_file(n, resolved, colour_key(), true)) report_error(RuntimeError::file_not_found);
 }
 
 void mxt_set_transparency(int colour) {
@@ -372,7 +366,7 @@ bool mxt_load_image_array(const RtString& name, int& width, int& height, RtArray
   clear_last_error();
   RtString resolved;
   if (!resolve(name, resolved)) {
-    mxt_report_error(3);
+    report_error(RuntimeError::file_not_found);
     return false;
   }
   ImageBuffer image;

@@ -7,12 +7,12 @@
 // sits in its bottom-left corner, bottom row first, so (u max, v max) is the
 // image's top-right corner. Loading into a number always empties it first, so
 // a failed load leaves the number free. Files are found through the file
-// layer (disk first, then the media archive) and decoded by content.
+// layer (disk first, then the media archive) and decoded by content. The
+// commands are in gfx2d.h.
 #pragma once
 
 #include <cstdint>
 
-#include "runtime/types/rtarray.h"
 #include "runtime/types/rtstring.h"
 
 namespace mxt {
@@ -24,12 +24,13 @@ struct SpriteRecord {
   uint32_t mipmapped_texture = 0;   // square mipmapped copy for 3D drawing, 0 = none
   float u_max = 0;                  // image width / texture width
   float v_max = 0;                  // image height / texture height
-  int16_t texture_width = 0;
-  int16_t texture_height = 0;
-  int16_t image_width = 0;          // 0 = the number is free
-  int16_t image_height = 0;
-  int16_t frame_width = 0;          // 0 = not an animation strip
-  int16_t frame_height = 0;
+  // Wide enough for the largest texture any driver allows.
+  int32_t texture_width = 0;
+  int32_t texture_height = 0;
+  int32_t image_width = 0;          // 0 = the number is free
+  int32_t image_height = 0;
+  int32_t frame_width = 0;          // 0 = not an animation strip
+  int32_t frame_height = 0;
 };
 
 constexpr int kSpriteCount = 65537;
@@ -58,19 +59,3 @@ bool read_sprite_pixels(int n, ImageBuffer& out);
 void make_normal_map(const uint8_t* in, uint8_t* out, int width, int height);
 
 }  // namespace mxt
-
-// ---------------------------------------------------------------------------
-// Commands
-
-void mxt_load_sprite(const RtString& name, int n);                  // error 3 when missing or undecodable
-void mxt_load_anim(const RtString& name, int n, int frame_width, int frame_height);
-void mxt_set_anim_size(int n, int frame_width, int frame_height);   // only for a loaded sprite
-void mxt_load_bump_sprite(const RtString& name, int n);             // as a normal map from its blue channel
-void mxt_set_transparency(int colour);                              // colour key 0xBBGGRR for loading
-void mxt_sprite_size(int n, int& width, int& height);               // image size; 0 x 0 when free
-void mxt_sprite_size(double n, double& width, double& height);
-int mxt_sprite_texture(int n);                                      // GL texture name
-int mxt_free_sprite();                                              // highest free number below 65504; -1 none
-bool mxt_sprite_from_array(const RtArray<int32_t>& pixels, int n, int width, int height);  // 0xAABBGGRR
-bool mxt_sprite_to_array(RtArray<int32_t>& pixels, int n);          // 0xAABBGGRR, top row first
-bool mxt_load_image_array(const RtString& name, int& width, int& height, RtArray<int32_t>& pixels);

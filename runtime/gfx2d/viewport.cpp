@@ -6,19 +6,15 @@
 #include <algorithm>
 #include <cmath>
 
-#include "runtime/core/runtime.h"
-#include "runtime/gfx2d/draw.h"
+#include "runtime/base/singletons.h"
+#include "runtime/gfx2d/gfx2d.h"
 #include "runtime/gfx2d/renderer.h"
+#include "runtime/types/numbers.h"
 
 namespace mxt {
 
-VirtualScreen virtual_screen;
-
 namespace {
-int trunc_int(double v) {
-  if (!(v > -2147483648.0 && v < 2147483648.0)) return 0;  // NaN and out of range
-  return static_cast<int>(v);
-}
+int trunc_int(double v) { return truncate_to_int(v); }
 }  // namespace
 
 float snap_virtual_scale(double r) {
@@ -60,34 +56,10 @@ ViewportRect unscale_viewport(const VirtualScreen& vs, const ViewportRect& v) {
           trunc_int(v.h / s)};
 }
 
-void window_to_logical(int o, int x, int y, int W, int H, int* lx, int* ly) {
-  switch (o & 3) {
-    case 1: *lx = y; *ly = W - 1 - x; break;
-    case 2: *lx = W - 1 - x; *ly = H - 1 - y; break;
-    case 3: *lx = H - 1 - y; *ly = x; break;
-    default: *lx = x; *ly = y; break;
-  }
+void apply_full_viewport(VuduRODoverore& r) {
+  const ScaledViewport v = scale_viewport(r.virtual_screen, 0, 0, 0, 0);
+  r.set_viewport(v.rect.x, v.rect.y, v.rect.w, v.rect.h, v.zoom);
 }
-
-void logical_to_window(int o, int x, int y, int W, int H, int* wx, int* wy) {
-  switch (o & 3) {
-    case 1: *wx = W - 1 - y; *wy = x; break;
-    case 2: *wx = W - 1 - x; *wy = H - 1 - y; break;
-    case 3: *wx = y; *wy = H - 1 - x; break;
-    default: *wx = x; *wy = y; break;
-  }
-}
-
-void turn_direction(int o, double dx, double dy, double* tx, double* ty) {
-  switch (o & 3) {
-    case 1: *tx = -dy; *ty = dx; break;
-    case 2: *tx = -dx; *ty = -dy; break;
-    case 3: *tx = dy; *ty = -dx; break;
-    default: *tx = dx; *ty = dy; break;
-  }
-}
-
-void apply_full_viewport() { mxt_set_viewport(0, 0, 0, 0); }
 
 ViewportRect gl_viewport_for(int orientation, int x, int y, int w, int h, int window_w, int window_h) {
   switch (orientation & 3) {
@@ -99,7 +71,7 @@ ViewportRect gl_viewport_for(int orientation, int x, int y, int w, int h, int wi
 }
 
 void VuduRODoverore::set_viewport(int x, int y, int w, int h, float zoom) {
-  flush_drawing();
+  flush();
   if (virtual_height == 0) {
     virtual_width = window_width;
     virtual_height = window_height;
@@ -147,7 +119,7 @@ namespace {
 void apply_virtual_viewport() {
   VuduRODoverore* r = rt.renderer;
   if (!r) return;
-  const VirtualScreen& vs = virtual_screen;
+  const VirtualScreen& vs = r->virtual_screen;
   if (vs.active()) {
     r->set_viewport(vs.offset_x, vs.offset_y, trunc_int(vs.scale * static_cast<double>(vs.width)),
                     trunc_int(vs.scale * static_cast<double>(vs.height)), vs.scale);
@@ -163,7 +135,7 @@ using namespace mxt;
 
 void mxt_set_viewport(int x, int y, int width, int height) {
   if (!rt.renderer) return;
-  const ScaledViewport v = scale_viewport(virtual_screen, x, y, width, height);
+  const ScaledViewport v = scale_viewport(rt.renderer->virtual_screen, x, y, width, height);
   rt.renderer->set_viewport(v.rect.x, v.rect.y, v.rect.w, v.rect.h, v.zoom);
 }
 
@@ -171,7 +143,7 @@ void mxt_get_viewport(int& x, int& y, int& width, int& height) {
   ViewportRect v;
   if (rt.renderer) {
     v = {rt.renderer->viewport[0], rt.renderer->viewport[1], rt.renderer->viewport[2], rt.renderer->viewport[3]};
-    v = unscale_viewport(virtual_screen, v);
+    v = unscale_viewport(rt.renderer->virtual_screen, v);
   }
   x = v.x;
   y = v.y;
@@ -183,6 +155,7 @@ void mxt_get_viewport(double& x, double& y, double& width, double& height) {
   x = y = width = height = 0;
   if (!rt.renderer) return;
   const int32_t* v = rt.renderer->viewport;
+  const VirtualScreen& virtual_screen = rt.renderer->virtual_screen;
   if (!virtual_screen.active()) {
     x = v[0];
     y = v[1];
@@ -200,6 +173,7 @@ void mxt_get_viewport(double& x, double& y, double& width, double& height) {
 void mxt_set_virtual_resolution(double a, double b) {
   VuduRODoverore* r = rt.renderer;
   if (!r) return;
+  VirtualScreen& virtual_screen = r->virtual_screen;
   if (a > 0 && b > 0) {
     virtual_screen.scale = 0;
     virtual_screen.command_surface = -1;
@@ -245,11 +219,13 @@ void mxt_screen_size(double& width, double& height) {
 }
 
 void mxt_desktop_size(int& width, int& height) {
-  width = renderer_globals.desktop_width;
-  height = renderer_globals.desktop_height;
+  width = rt.renderer ? rt.renderer->desktop_width : 0;
+  height = rt.renderer ? rt.renderer->desktop_height : 0;
 }
 
 void mxt_desktop_size(double& width, double& height) {
-  width = renderer_globals.desktop_width;
-  height = renderer_globals.desktop_height;
+  int w, h;
+  mxt_desktop_size(w, h);
+  width = w;
+  height = h;
 }

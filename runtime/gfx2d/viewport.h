@@ -4,7 +4,8 @@
 // viewport is a sub-rectangle that receives drawing; the virtual screen is a
 // fixed logical resolution scaled by a snapped factor (1, 1.5, 2, 3, 4, 8,
 // then whole numbers from 10) and centred in the window; the orientation
-// turns the logical screen by quarter turns inside the window.
+// turns the logical screen by quarter turns inside the window. The commands
+// are in gfx2d.h; the input state's side of the mapping is input/screen_map.h.
 #pragma once
 
 namespace mxt {
@@ -23,7 +24,6 @@ struct VirtualScreen {
   int command_surface = -1;
   bool active() const { return scale != 0.0f && command_surface == -1; }
 };
-extern VirtualScreen virtual_screen;
 
 // The GL viewport (window pixels, origin bottom-left) for a logical viewport
 // under an orientation.
@@ -44,28 +44,10 @@ struct ScaledViewport {
 ScaledViewport scale_viewport(const VirtualScreen& vs, int x, int y, int w, int h);
 ViewportRect unscale_viewport(const VirtualScreen& vs, const ViewportRect& stored);
 
-// Window pixels <-> logical pixels under an orientation (W, H: window size),
-// and a direction turned with the screen.
-void window_to_logical(int orientation, int x, int y, int window_w, int window_h, int* lx, int* ly);
-void logical_to_window(int orientation, int x, int y, int window_w, int window_h, int* wx, int* wy);
-void turn_direction(int orientation, double dx, double dy, double* tx, double* ty);
+class VuduRODoverore;
 
 // The full viewport as the frame begins: the whole virtual screen when one is
 // active, else the whole screen.
-void apply_full_viewport();
+void apply_full_viewport(VuduRODoverore& r);
 
 }  // namespace mxt
-
-// ---------------------------------------------------------------------------
-// Commands
-
-void mxt_set_viewport(int x, int y, int width, int height);     // logical units; width < 1: whole screen
-void mxt_get_viewport(int& x, int& y, int& width, int& height);
-void mxt_get_viewport(double& x, double& y, double& width, double& height);
-void mxt_set_virtual_resolution(double width, double height);  // (0, 0) switches it off
-void mxt_set_orientation(int quarter_turns);                    // clamped to 0..3
-int mxt_get_orientation();
-void mxt_screen_size(int& width, int& height);                  // the logical screen
-void mxt_screen_size(double& width, double& height);
-void mxt_desktop_size(int& width, int& height);                 // read when the window was made
-void mxt_desktop_size(double& width, double& height);

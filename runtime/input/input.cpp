@@ -4,30 +4,18 @@
 
 #include <cstring>
 
-#include "runtime/core/runtime.h"
-#include "runtime/gfx2d/renderer.h"
-#include "runtime/gfx2d/viewport.h"
+#include "runtime/base/singletons.h"
 #include "runtime/input/input_state.h"
 #include "runtime/input/journal.h"
 #include "runtime/platform/platform.h"
 
 namespace mxt {
 
-void runtime_input_screen(InputScreen& s) {
-  if (const VuduRODoverore* r = rt.renderer) {
-    s.width = r->window_width;
-    s.height = r->window_height;
-    s.orientation = r->orientation;
-  }
-  s.scale = virtual_screen.scale;
-  s.offset_x = virtual_screen.offset_x;
-  s.offset_y = virtual_screen.offset_y;
-}
-
+// The screen source stays as it was: the runtime frame sets it to the
+// renderer's screen when it creates the input state.
 void input_setup(InputState& in, platform::Window* window, bool hide_pointer) {
   in.current_mouse = 0;
   in.window = window;
-  in.screen_source = runtime_input_screen;
   in.steer_system_pointer = !(rt.journal && rt.journal->replaying());
   // The runtime's pointer starts where the system pointer is (a replay says
   // where that was when it was recorded).
@@ -54,6 +42,12 @@ void input_shutdown(InputState& in) {
 }
 
 bool key_down(int code) { return rt.input && (rt.input->key_state[code & 0xFF] & 0x80) != 0; }
+
+bool any_key_down() {
+  for (int k = 1; k < 256; ++k)
+    if (key_down(k)) return true;
+  return false;
+}
 
 }  // namespace mxt
 
@@ -98,21 +92,24 @@ void mxt_select_mouse(int index) {
 
 namespace {
 
-// One pass of a wait for input. The idle pump clears the wait mode when
-// input ends a pass; set again, every pass waits rather than spinning.
-void wait_for_input() {
-  frame.wait_mode = 31;
-  idle_pump();
+// One pass of the runtime frame's idle pump, waiting for the player; without
+// a frame (nothing can arrive) the wait ends.
+bool wait_for_input() {
+  if (!rt.frame.wait_for_input) return false;
+  rt.frame.wait_for_input();
+  return true;
 }
 
 }  // namespace
 
 void mxt_wait_mouse() {
   if (!rt.input) return;
-  while (rt.input->any_button()) wait_for_input();
-  while (!rt.input->any_button()) wait_for_input();
-  while (rt.input->any_button()) wait_for_input();
-  frame.wait_mode = 0;
+  while (rt.input && rt.input->any_button())
+    if (!wait_for_input()) return;
+  while (rt.input && !rt.input->any_button())
+    if (!wait_for_input()) return;
+  while (rt.input && rt.input->any_button())
+    if (!wait_for_input()) return;
 }
 
 // ---------------------------------------------------------------------------
@@ -137,8 +134,8 @@ void mxt_wait_key() {
   // typed meanwhile and leave the wait asking for more.
   while (rt.input->drop_typed_char()) {
   }
-  while (!rt.input->drop_typed_char()) wait_for_input();
-  while (rt.input->drop_typed_char()) {
+  while (rt.input && !rt.input->drop_typed_char())
+    if (!wait_for_input()) return;
+  while (rt.input && rt.input->drop_typed_char()) {
   }
-  frame.wait_mode = 0;
 }

@@ -12,10 +12,10 @@
 #include <cmath>
 #include <cstring>
 
-#include "runtime/gfx2d/viewport.h"
 #include "runtime/input/keymap.h"
+#include "runtime/platform/codepage.h"
 #include "runtime/platform/platform.h"
-#include "runtime/types/codepage.h"
+#include "runtime/types/numbers.h"
 
 namespace mxt {
 
@@ -51,19 +51,14 @@ int32_t touch_pixel(float fraction, int32_t size) {
   return p >= size ? size - 1 : static_cast<int32_t>(p);
 }
 
-int32_t trunc_to_int(double v) {
-  if (!(v > -2147483648.0 && v < 2147483648.0)) return 0;
-  return static_cast<int32_t>(v);
-}
-
 // The characters the window system types for keys rather than for text:
 // Backspace, Tab and the two Enter keys.
 int control_char_of(int dik) {
   switch (dik) {
-    case 0x0E: return 8;
-    case 0x0F: return 9;
-    case 0x1C:
-    case 0x9C: return 13;
+    case kKeyBackspace: return 8;
+    case kKeyTab: return 9;
+    case kKeyEnter:
+    case kKeyPadEnter: return 13;
     default: return 0;
   }
 }
@@ -73,15 +68,6 @@ int control_char_of(int dik) {
 uint32_t keypad_char_of(int hid) {
   static constexpr char kKeypad[] = "/*-+\r1234567890.";  // usages 84 .. 99
   return hid >= 84 && hid <= 99 ? static_cast<unsigned char>(kKeypad[hid - 84]) : 0;
-}
-
-// Upper case of a code page 1252 letter; other bytes unchanged.
-int upper_cp1252(int b) {
-  if (b >= 'a' && b <= 'z') return b - 32;
-  if (b >= 0xE0 && b <= 0xFE && b != 0xF7) return b - 32;
-  if (b == 0x9A || b == 0x9C || b == 0x9E) return b - 16;  // s, oe, z with marks
-  if (b == 0xFF) return 0x9F;
-  return b;
 }
 
 }  // namespace
@@ -152,7 +138,7 @@ void InputState::take_event(const platform::Event& e) {
 // The key state comes from the game window's own key events, so unlike a
 // global keyboard device it never holds keys meant for another window.
 void InputState::refresh_keys() {
-  if (++key_refresh_counter <= 100) return;
+  if (++key_refresh_counter <= kKeyRefreshPeriod) return;
   key_refresh_counter = 0;
   std::memcpy(key_state, live_keys, sizeof key_state);
 }
@@ -187,9 +173,9 @@ bool InputState::drop_typed_char() {
 
 int InputState::key_to_char(int code) const {
   switch (code) {
-    case 0x0E: return 8;
-    case 0x1C:
-    case 0x9C: return 10;
+    case kKeyBackspace: return 8;
+    case kKeyEnter:
+    case kKeyPadEnter: return 10;
     case 0x1D: case 0x2A: case 0x36: case 0x38: case 0x3A: case 0x45: case 0xDD: return 0;
     default: break;
   }
@@ -200,7 +186,7 @@ int InputState::key_to_char(int code) const {
   if (cp == 0) cp = platform::key_character(hid);
   int b = cp == 0 ? -1 : unicode_to_cp1252(cp);
   if (b <= 0 || b == 127) return 0;  // Delete types nothing
-  if ((live_keys[0x2A] | live_keys[0x36]) & 0x80) b = upper_cp1252(b);
+  if ((live_keys[0x2A] | live_keys[0x36]) & 0x80) b = cp1252_upper(static_cast<uint8_t>(b));
   if (b < 32 && b != 8 && b != 10) return 0;
   return static_cast<int8_t>(static_cast<uint8_t>(b));
 }
@@ -346,8 +332,8 @@ MouseReading InputState::mouse_state() {
   x = std::min(std::max(x, 0), turned ? H : W);
   y = std::min(std::max(y, 0), turned ? W : H);
   if (screen.scale != 0.0f) {
-    x = trunc_to_int((x - screen.offset_x) / static_cast<double>(screen.scale));
-    y = trunc_to_int((y - screen.offset_y) / static_cast<double>(screen.scale));
+    x = truncate_to_int((x - screen.offset_x) / static_cast<double>(screen.scale));
+    y = truncate_to_int((y - screen.offset_y) / static_cast<double>(screen.scale));
   }
   m.x = x;
   m.y = y;
@@ -381,8 +367,8 @@ void InputState::set_mouse(int x, int y) {
     // reports exactly (x, y) again.
     const double s = screen.scale;
     const double vx = x * s, vy = y * s;
-    x = screen.offset_x + trunc_to_int(vx >= 0 ? std::ceil(vx) : std::floor(vx));
-    y = screen.offset_y + trunc_to_int(vy >= 0 ? std::ceil(vy) : std::floor(vy));
+    x = screen.offset_x + truncate_to_int(vx >= 0 ? std::ceil(vx) : std::floor(vx));
+    y = screen.offset_y + truncate_to_int(vy >= 0 ? std::ceil(vy) : std::floor(vy));
   }
   int wx, wy;
   logical_to_window(screen.orientation, x, y, screen.width, screen.height, &wx, &wy);

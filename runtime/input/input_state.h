@@ -19,6 +19,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "runtime/input/screen_map.h"
+
 namespace mxt {
 
 namespace platform {
@@ -59,15 +61,6 @@ struct MouseDevice {
   int32_t buttons = 0;                 // 1 left, 2 right, 4 middle, 8 and 16 the side buttons
 };
 
-// The screen positions are handed out in: the window's client size, the
-// orientation and the virtual screen's scale (0: none) and offsets.
-struct InputScreen {
-  int32_t width = 0, height = 0;
-  int32_t orientation = 0;
-  float scale = 0.0f;
-  int32_t offset_x = 0, offset_y = 0;
-};
-
 // A committed reading in screen coordinates.
 struct MouseReading {
   int32_t x = 0, y = 0;
@@ -75,6 +68,9 @@ struct MouseReading {
 };
 
 struct InputState {
+  // The key snapshot is refreshed on every 101st call; a value above the
+  // period makes the next call refresh it.
+  static constexpr int32_t kKeyRefreshPeriod = 100;
   int32_t key_refresh_counter = 0;
   std::vector<uint8_t> typed;                  // typed characters, code page 1252
   std::vector<MouseRecord> mice = std::vector<MouseRecord>(1);
@@ -95,6 +91,7 @@ struct InputState {
 
   // Keyboard.
   void refresh_keys();                         // throttled: a fresh snapshot every 101st call
+  void force_key_refresh() { key_refresh_counter = kKeyRefreshPeriod + 1; }  // the next refresh is fresh
   int key(int code);                           // refresh, then 1 while the key is down
   void push_typed_char(int c);
   int pop_typed_char();                        // 0 when the queue is empty
@@ -128,11 +125,9 @@ struct InputState {
 void input_setup(InputState& in, platform::Window* window, bool hide_pointer);
 void input_shutdown(InputState& in);
 
-// The screen of the runtime's renderer and virtual screen, for screen_source.
-void runtime_input_screen(InputScreen& s);
-
 // Key state of a DirectInput scan code in the runtime's snapshot, without a
 // refresh; false without an input state.
 bool key_down(int code);
+bool any_key_down();                           // any code 1..255, the same way
 
 }  // namespace mxt

@@ -6,14 +6,14 @@
 // [SECTION] The journal
 #include "runtime/input/journal.h"
 
-#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 
-#include "runtime/core/runtime.h"
+#include "runtime/base/singletons.h"
 #include "runtime/input/keymap.h"
+#include "runtime/types/bytes.h"
 
 namespace mxt {
 
@@ -68,13 +68,6 @@ bool parse_int(std::string_view t, T& v) {
 bool parse_fraction(std::string_view t, float& v) {
   const auto [end, ec] = std::from_chars(t.data(), t.data() + t.size(), v);
   return ec == std::errc() && end == t.data() + t.size() && std::isfinite(v) && std::fabs(v) <= 1e6f;
-}
-
-int hex_digit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
 }
 
 std::string quoted(std::string_view t) { return "\"" + std::string(t) + "\""; }
@@ -228,7 +221,7 @@ class Parser {
     if (hex.size() % 2 != 0) return fail("text is hexadecimal bytes, two digits each, got " + quoted(hex));
     std::string bytes;
     for (size_t i = 0; i < hex.size(); i += 2) {
-      const int hi = hex_digit(hex[i]), lo = hex_digit(hex[i + 1]);
+      const int hi = hex_digit_value(hex[i]), lo = hex_digit_value(hex[i + 1]);
       if (hi < 0 || lo < 0) return fail("text is hexadecimal bytes, got " + quoted(hex));
       const int b = hi * 16 + lo;
       if (b == 0) return fail("text cannot hold the byte 00");
@@ -404,42 +397,27 @@ bool is_device_event(platform::EventType type) {
 // ---------------------------------------------------------------------------
 // [SECTION] The journal
 
-InputJournal::~InputJournal() {
-  if (out_) std::fclose(out_);
-}
+InputJournal::~InputJournal() { close(); }
 
 bool InputJournal::open_record(const std::string& path, std::string& error) {
-  out_ = std::fopen(path.c_str(), "wb");
+  out_ = platform::open_file(path, platform::FileMode::create);
   if (!out_) {
-    error = "cannot write the recording " + path + ": " + std::strerror(errno);
+    error = "cannot write the recording " + path + ": " + platform::last_file_error();
     return false;
   }
-  std::fputs("moxtril-replay 1\n", out_);
-  unflushed_ = true;
+  record_path_ = path;
+  pending_ = "moxtril-replay 1\n";
   return true;
 }
 
 bool InputJournal::open_replay(const std::string& path, std::string& error) {
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) {
-    error = "cannot read the replay file " + path + ": " + std::strerror(errno);
-    return false;
-  }
   std::string bytes;
-  char buf[65536];
-  size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) {
-    if (bytes.size() + n > kMaxReplayFileBytes) {
-      std::fclose(f);
+  if (!platform::read_whole_file(path, bytes, static_cast<int64_t>(kMaxReplayFileBytes))) {
+    const platform::PathInfo info = platform::path_info(path);
+    if (info.kind == platform::PathKind::file && info.size > static_cast<int64_t>(kMaxReplayFileBytes))
       error = "the replay file " + path + " is larger than " + std::to_string(kMaxReplayFileBytes >> 20) + " MiB";
-      return false;
-    }
-    bytes.append(buf, n);
-  }
-  const bool read_error = std::ferror(f) != 0;
-  std::fclose(f);
-  if (read_error) {
-    error = "cannot read the replay file " + path;
+    else
+      error = "cannot read the replay file " + path + ": " + platform::last_file_error();
     return false;
   }
   ReplayError e;
@@ -454,10 +432,7 @@ bool InputJournal::open_replay(const std::string& path, std::string& error) {
 
 int32_t InputJournal::seed(int32_t live_seed) {
   const int32_t s = replaying_ && script_.has_seed ? script_.seed : live_seed;
-  if (out_) {
-    std::fprintf(out_, "seed %d\n", s);
-    unflushed_ = true;
-  }
+  if (out_) pending_ += "seed " + std::to_string(s) + "\n";
   return s;
 }
 
@@ -466,24 +441,27 @@ void InputJournal::pointer(int* x, int* y) {
     *x = script_.has_pointer ? script_.pointer_x : 0;
     *y = script_.has_pointer ? script_.pointer_y : 0;
   }
-  if (out_) {
-    std::fprintf(out_, "pointer %d %d\n", *x, *y);
-    unflushed_ = true;
-  }
+  if (out_) pending_ += "pointer " + std::to_string(*x) + " " + std::to_string(*y) + "\n";
 }
 
 void InputJournal::record(const platform::Event& e, int64_t frames) {
-  if (!out_) return;
-  const std::string s = formatter_.lines(e, frames);
-  if (s.empty()) return;
-  std::fputs(s.c_str(), out_);
-  unflushed_ = true;
+  if (out_) pending_ += formatter_.lines(e, frames);
 }
 
 // Once a pump: a program that crashes keeps everything up to its last frame.
 void InputJournal::flush() {
-  if (out_ && unflushed_) std::fflush(out_);
-  unflushed_ = false;
+  if (!out_ || pending_.empty()) return;
+  const int64_t n = static_cast<int64_t>(pending_.size());
+  if (platform::write_file(out_, pending_.data(), n) != n) write_failed_ = true;
+  pending_.clear();
+}
+
+bool InputJournal::close() {
+  if (!out_) return !write_failed_;
+  flush();
+  if (!platform::close_file(out_)) write_failed_ = true;
+  out_ = nullptr;
+  return !write_failed_;
 }
 
 size_t InputJournal::replay_quota(ReplayPace pace, int64_t frames) const {
@@ -504,14 +482,12 @@ bool InputJournal::next_replayed(platform::Event& e) {
   return true;
 }
 
-bool open_input_journal() {
-  const char* record = std::getenv("MXT_RECORD");
-  const char* replay = std::getenv("MXT_REPLAY");
-  const bool want_record = record && *record, want_replay = replay && *replay;
-  if (!want_record && !want_replay) return true;
+bool open_input_journal(const std::string& record_path, const std::string& replay_path) {
+  if (record_path.empty() && replay_path.empty()) return true;
   auto* j = new InputJournal;
   std::string error;
-  if ((want_replay && !j->open_replay(replay, error)) || (want_record && !j->open_record(record, error))) {
+  if ((!replay_path.empty() && !j->open_replay(replay_path, error)) ||
+      (!record_path.empty() && !j->open_record(record_path, error))) {
     std::fprintf(stderr, "moxtril: %s\n", error.c_str());
     std::fflush(stderr);
     delete j;
@@ -522,6 +498,13 @@ bool open_input_journal() {
 }
 
 void close_input_journal() {
+  if (!rt.journal) return;
+  if (!rt.journal->close()) {
+    // The person who asked for the recording must learn that it is short.
+    std::fprintf(stderr, "moxtril: the recording %s could not be written completely\n",
+                 rt.journal->record_path().c_str());
+    std::fflush(stderr);
+  }
   delete rt.journal;
   rt.journal = nullptr;
 }

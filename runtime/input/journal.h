@@ -15,7 +15,6 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -101,25 +100,31 @@ class InputJournal {
   int32_t seed(int32_t live_seed);                 // the seed to use, recorded
   void pointer(int* x, int* y);                    // the pointer's start position, recorded
   void record(const platform::Event& e, int64_t frames);
-  void flush();
+  void flush();                                    // what was recorded reaches the file
+  bool close();                                    // false when any of the recording failed to reach it
+  const std::string& record_path() const { return record_path_; }
 
   bool replaying() const { return replaying_; }
   size_t replay_quota(ReplayPace pace, int64_t frames) const;
   bool next_replayed(platform::Event& e);
 
  private:
-  std::FILE* out_ = nullptr;
-  bool unflushed_ = false;
+  platform::File* out_ = nullptr;
+  std::string record_path_;
+  std::string pending_;                            // recorded, not yet written
+  bool write_failed_ = false;
   ReplayFormatter formatter_;
   bool replaying_ = false;
   ReplayScript script_;
   size_t next_ = 0;
 };
 
-// The process-wide journal (rt.journal), from MXT_RECORD and MXT_REPLAY.
-// Opened before start-up; false, after saying why on the standard error
-// stream, when a file cannot be used: the program must not start then.
-bool open_input_journal();
+// The process-wide journal (rt.journal), for the files MXT_RECORD and
+// MXT_REPLAY name (empty: not asked for). Opened first thing in start-up;
+// false, after saying why on the standard error stream, when a file cannot
+// be used: the program must not start then. Closing it reports a recording
+// that could not be written completely on the standard error stream.
+bool open_input_journal(const std::string& record_path, const std::string& replay_path);
 void close_input_journal();
 int32_t journal_seed(int32_t live_seed);
 void journal_pointer(int* x, int* y);

@@ -1,3 +1,4 @@
+// USB HID usages to DirectInput scan codes, one table both ways.
 #include "runtime/input/keymap.h"
 
 #include <array>

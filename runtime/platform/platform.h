@@ -7,14 +7,17 @@
 // into the system (window titles, file names, typed text, message boxes).
 //
 // One implementation lives beside this header: sdl2/ (window, GL, events,
-// clocks, the audio device and its music track) and posix/ (files, folders, processes, debugger). Entries marked
-// "optional" may do nothing on a platform that lacks the service.
+// clocks, the audio device and its music track) and posix/ (files, folders,
+// processes, the environment, the debugger). Entries marked "optional" may
+// do nothing on a platform that lacks the service. The layer keeps no state
+// of its own beyond what the system keeps: what it opens it hands back as an
+// opaque object (a window, a file, the audio device) for the caller to own.
 //
 // [SECTION] Start-up and shutdown of the platform services
 // [SECTION] Clocks
 // [SECTION] Windows and OpenGL contexts
 // [SECTION] Events
-// [SECTION] Program, folders and the command line
+// [SECTION] Program, folders, the command line and the environment
 // [SECTION] Files
 // [SECTION] Processes
 // [SECTION] Debugger and message boxes
@@ -34,11 +37,10 @@ namespace mxt::platform {
 bool video_init();                 // brings the windowing system up; false when there is none
 void video_quit();                 // after the last window has gone
 const char* last_error();          // the platform's text for the last failure
-const char* video_driver();        // "x11", "wayland", "offscreen", "dummy", ...
 
-// True when nobody can answer a dialog: offscreen or dummy video driver, no
-// terminal on stdin, or a CI environment. Blocking a run like that is a fault.
-bool automated_run();
+// True when the windowing system shows nobody anything (a driver that draws
+// offscreen or nowhere), whether or not it is up yet.
+bool display_is_virtual();
 
 // ---------------------------------------------------------------------------
 // [SECTION] Clocks
@@ -82,19 +84,14 @@ void delete_gl_context(GlContext ctx);
 void swap_window(Window* w);
 bool set_swap_interval(int interval);      // optional: false when unsupported
 void* gl_proc_address(const char* name);   // null when missing
-int gl_samples(Window* w);                 // multisample count actually obtained
 
 void set_window_title(Window* w, const char* title);   // code page 1252
 void set_window_size(Window* w, int width, int height); // client size
 void window_size(Window* w, int* width, int* height);   // client size
-void drawable_size(Window* w, int* width, int* height); // GL pixels
 void set_window_position(Window* w, int x, int y);      // outer top-left
-void window_position(Window* w, int* x, int* y);
 void show_window(Window* w);
 void hide_window(Window* w);
 void raise_window(Window* w);
-bool window_shown(Window* w);
-bool window_has_focus(Window* w);
 
 struct Rect { int x = 0, y = 0, w = 0, h = 0; };
 struct Borders { int top = 0, left = 0, bottom = 0, right = 0; };
@@ -113,9 +110,7 @@ void set_screensaver_allowed(bool allowed);
 // Mouse pointer of the window system.
 void set_cursor_visible(bool visible);
 void set_relative_mouse(bool on);           // exclusive: hidden, unbounded motion
-void set_window_grab(Window* w, bool on);
 void warp_mouse(Window* w, int x, int y);
-void global_mouse_position(int* x, int* y);
 void mouse_in_window(Window* w, int* x, int* y);  // the pointer relative to the client area
 
 // The character a key types on the current keyboard layout with no modifier
@@ -170,15 +165,18 @@ bool push_event(const Event& e);  // queues an event as if the system had sent i
 void flush_events();              // drops every pending event
 
 // ---------------------------------------------------------------------------
-// [SECTION] Program, folders and the command line
+// [SECTION] Program, folders, the command line and the environment
 
-void set_arguments(int argc, char** argv);  // from main(), before anything else
+void set_arguments(int argc, char** argv);  // from main(), before anything else; kept, not copied
 std::string command_line();       // program path and arguments, quoted as Windows quotes them
 std::string program_path();       // full path of the running program file
 std::string temp_folder();        // ends with "/"
 std::string current_dir();        // no trailing "/" unless it is the root
 bool set_current_dir(const std::string& path);
 std::string absolute_path(const std::string& path);  // links resolved; empty when missing
+
+const char* env(const char* name); // an environment variable, or null when it is not set
+bool stdin_is_terminal();          // a person could type at the standard input
 
 // ---------------------------------------------------------------------------
 // [SECTION] Files
@@ -191,8 +189,9 @@ PathKind path_kind(const std::string& path);
 bool remove_file(const std::string& path);
 bool remove_directory(const std::string& path);       // empty directories only
 bool make_directory(const std::string& path);
-bool rename_path(const std::string& from, const std::string& to);
 bool append_to_file(const std::string& path, const void* data, size_t size);
+// The whole of a file into `out`; false when it cannot be read or is larger than `limit` bytes.
+bool read_whole_file(const std::string& path, std::string& out, int64_t limit);
 
 struct PathInfo {
   PathKind kind = PathKind::missing;
@@ -225,6 +224,7 @@ bool seek_file(File* f, int64_t offset);                  // from the start
 int64_t seek_file_end(File* f);                           // moves to the end; the size, or -1
 int64_t file_size(File* f);                               // -1 on error
 bool close_file(File* f);                                 // false when the last writes failed
+const char* last_file_error();                            // the system's text for the last failure here
 
 // ---------------------------------------------------------------------------
 // [SECTION] Processes
@@ -236,10 +236,6 @@ bool run_process(const std::string& command_line, bool wait, int* exit_code);
 // The Windows rules for carrying arguments in one command line.
 std::string quote_argument(const std::string& arg);
 std::vector<std::string> split_command_line(const std::string& line);
-
-// Runs a program with arguments (no shell) and collects its standard output;
-// false when it could not start. Used for helpers such as the file dialog.
-bool run_capture(const std::vector<std::string>& args, std::string& out, int* exit_code);
 
 // Asks the desktop to open a document, program or web address, without
 // waiting. Optional: false when the desktop offers no opener.
@@ -259,10 +255,10 @@ bool file_dialog(bool open, const std::string& start_dir, const std::vector<File
 
 bool debugger_present();
 void debugger_output(const char* text);     // to the attached debugger (stderr)
-void debugger_break();                      // optional
 
+// Blocks until the person closes it: callers decide whether anyone is there.
 enum class BoxIcon { info, warning, error };
-void message_box(const char* caption, const char* text, BoxIcon icon); // never blocks an automated run
+void message_box(const char* caption, const char* text, BoxIcon icon);
 
 // ---------------------------------------------------------------------------
 // [SECTION] Audio
@@ -270,35 +266,35 @@ void message_box(const char* caption, const char* text, BoxIcon icon); // never 
 // One output device for the whole program, opened once at start-up and
 // shared by the music, the sound effects and the sound of videos. Samples are
 // signed 16-bit in native byte order; rate and channel count are what the
-// device gave (44100 Hz stereo is asked for).
+// device gave (44100 Hz stereo is asked for). Only one device is open at a
+// time.
 
+struct AudioDevice;                // opaque; owned by whoever opened it
 struct AudioFormat {
-  int rate = 0;                    // samples per second; 0 while closed
+  int rate = 0;                    // samples per second
   int channels = 0;
 };
-bool audio_open();                 // false when there is no device; calling it again is harmless
-void audio_close();                // silences and frees everything playing on it
-bool audio_is_open();
-AudioFormat audio_format();
+AudioDevice* audio_open();         // null when there is no device, or one is open already
+void audio_close(AudioDevice* d);  // silences and frees everything playing on it
+AudioFormat audio_format(const AudioDevice* d);
 
 // The music track: one at a time, decoded while it plays (MP3, OGG Vorbis,
 // WAV, FLAC, ...). It reads from the caller's copy of the whole file, which
 // must stay in place until music_free.
 struct MusicTrack;                 // opaque
-MusicTrack* music_load(const void* data, int64_t size);  // null when undecodable or no device
-void music_free(MusicTrack* track);                       // stops it first when it plays
-double music_duration_ms(MusicTrack* track);              // < 0 when the format does not tell
-bool music_play(MusicTrack* track, bool endless);         // from the start; endless: the mixer repeats it
-void music_halt();
-void music_pause();
-void music_resume();
-bool music_in_progress();          // playing or paused, its end not yet reached
-void music_set_volume(int level);  // 0..1000 of full scale
+MusicTrack* music_load(AudioDevice* d, const void* data, int64_t size);  // null when undecodable
+void music_free(MusicTrack* track);                        // stops it first when it plays
+double music_duration_ms(MusicTrack* track);               // < 0 when the format does not tell
+bool music_play(AudioDevice* d, MusicTrack* track, bool endless);  // from the start; endless: the mixer repeats it
+void music_pause(AudioDevice* d);
+void music_resume(AudioDevice* d);
+bool music_in_progress(AudioDevice* d);         // playing or paused, its end not yet reached
+void music_set_volume(AudioDevice* d, int level);  // 0..1000 of full scale
 
 // A stream mixed over everything else (the sound of a video): interleaved
 // frames in the device's format, queued up to a few seconds ahead.
-int audio_stream_push(const int16_t* samples, int frames);  // frames taken; fewer when the queue is full
-int64_t audio_stream_queued();     // frames not yet played
-void audio_stream_clear();
+int audio_stream_push(AudioDevice* d, const int16_t* samples, int frames);  // frames taken; fewer when full
+int64_t audio_stream_queued(AudioDevice* d);    // frames not yet played
+void audio_stream_clear(AudioDevice* d);
 
 }  // namespace mxt::platform

@@ -4,11 +4,15 @@
 // [SECTION] Boxes
 #include "runtime/types/numbers.h"
 
+#include "runtime/types/types.h"
+
 #include <algorithm>
 #include <cmath>
 #include <string>
 
+#include "runtime/base/singletons.h"
 #include "runtime/types/numtext.h"
+#include "runtime/types/random.h"
 
 namespace mxt {
 
@@ -70,95 +74,15 @@ double mxt_min(double p, int q) { return mxt_min(p, static_cast<double>(q)); }
 double mxt_min(int p, double q) { return mxt_min(static_cast<double>(p), q); }
 
 // ---------------------------------------------------------------------------
-// [SECTION] The random generator (ISAAC, 256 words)
-
-namespace {
-
-struct IsaacState {
-  uint32_t r[256];   // results of the last pass
-  uint32_t m[256];   // memory
-  uint32_t a, b, c;
-  uint32_t counter;
-};
-
-IsaacState g_isaac;  // zero until start-up seeds it
-
-void mix(uint32_t w[8]) {
-  uint32_t& a = w[0];
-  uint32_t& b = w[1];
-  uint32_t& c = w[2];
-  uint32_t& d = w[3];
-  uint32_t& e = w[4];
-  uint32_t& f = w[5];
-  uint32_t& g = w[6];
-  uint32_t& h = w[7];
-  a ^= b << 11; d += a; b += c;
-  b ^= c >> 2;  e += b; c += d;
-  c ^= d << 8;  f += c; d += e;
-  d ^= e >> 16; g += d; e += f;
-  e ^= f << 10; h += e; f += g;
-  f ^= g >> 4;  a += f; g += h;
-  g ^= h << 8;  b += g; h += a;
-  h ^= a >> 9;  c += h; a += b;
-}
-
-void generation_pass(IsaacState& s) {
-  s.c += 1;
-  s.b += s.c;
-  uint32_t a = s.a, b = s.b;
-  for (int i = 0; i < 256; ++i) {
-    const uint32_t x = s.m[i];
-    switch (i & 3) {
-      case 0: a ^= a << 13; break;
-      case 1: a ^= a >> 6; break;
-      case 2: a ^= a << 2; break;
-      default: a ^= a >> 16; break;
-    }
-    a += s.m[(i + 128) & 255];
-    const uint32_t y = s.m[(x >> 2) & 255] + a + b;
-    s.m[i] = y;
-    b = s.m[(y >> 10) & 255] + x;
-    s.r[i] = b;
-  }
-  s.a = a;
-  s.b = b;
-}
-
-// Adds `add` (eight words, or none) to the mixing words, mixes them and
-// stores them in m[i .. i + 7], for every block of eight.
-void fill_memory(IsaacState& s, uint32_t w[8], const uint32_t* add) {
-  for (int i = 0; i < 256; i += 8) {
-    if (add)
-      for (int n = 0; n < 8; ++n) w[n] += add[i + n];
-    mix(w);
-    std::copy(w, w + 8, s.m + i);
-  }
-}
-
-}  // namespace
+// [SECTION] The random generator (random.h holds it)
 
 void mxt_seed_rnd(int seed) {
-  IsaacState& s = g_isaac;
-  s = IsaacState{};
-  uint32_t w[8];
-  std::fill(w, w + 8, 0x9e3779b9u);
-  for (int i = 0; i < 256; i += 8) {
-    w[0] += static_cast<uint32_t>(seed);
-    mix(w);
-    std::copy(w, w + 8, s.m + i);
-  }
-  for (int n = 0; n < 4; ++n) mix(w);
-  fill_memory(s, w, s.r);  // r is all zero here
-  fill_memory(s, w, s.m);  // each block is read before it is stored
-  generation_pass(s);
-  s.counter = 256;
+  if (rt.random) rt.random->seed(seed);
 }
 
-int mxt_rnd(int n) {
-  if (n <= 0) return 0;
-  generation_pass(g_isaac);
-  return static_cast<int>(g_isaac.r[0] % (static_cast<uint32_t>(n) + 1u));
-}
+int mxt_rnd(int n) { return rt.random ? rt.random->next(n) : 0; }
+
+int mxt_to_int(double value) { return truncate_to_int(value); }
 
 // ---------------------------------------------------------------------------
 // [SECTION] Formatting

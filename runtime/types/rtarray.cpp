@@ -12,7 +12,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "runtime/core/core.h"
+#include "runtime/base/log.h"
+#include "runtime/base/singletons.h"
 #include "runtime/types/numbers.h"
 #include "runtime/types/numtext.h"
 
@@ -23,7 +24,7 @@ namespace mxt {
 
 bool plan_shape(int first, int second, int third, int fourth, ArrayShape& out) {
   if (first < 0 || second < 0 || third < 0 || fourth < 0) {
-    fatal_error(7);
+    fatal_error(RuntimeError::out_of_memory);
     return false;
   }
   auto at_least_one = [](int n) { return static_cast<int64_t>(n > 0 ? n : 1); };
@@ -33,7 +34,7 @@ bool plan_shape(int first, int second, int third, int fourth, ArrayShape& out) {
   const int64_t stride3 = stride2 <= INT32_MAX ? stride2 * at_least_one(third) : INT64_MAX;
   const int64_t count = stride3 <= INT32_MAX ? stride3 * at_least_one(fourth) : INT64_MAX;
   if (count > INT32_MAX) {
-    fatal_error(7);
+    fatal_error(RuntimeError::out_of_memory);
     return false;
   }
   out.size0 = first;
@@ -55,7 +56,7 @@ int64_t elements_to_allocate(int32_t count, int rounding, bool allocates_when_em
   if (count == 0 && !allocates_when_empty) return 0;
   const int64_t n = (static_cast<int64_t>(count) & ~static_cast<int64_t>(rounding - 1)) + rounding;
   if (n > INT32_MAX) {
-    fatal_error(7);
+    fatal_error(RuntimeError::out_of_memory);
     return -1;
   }
   return n;
@@ -64,14 +65,9 @@ int64_t elements_to_allocate(int32_t count, int rounding, bool allocates_when_em
 // ---------------------------------------------------------------------------
 // [SECTION] Errors and the bounds report
 
-void fatal_error(int code) {
-  mxt_report_error(code);
-  mxt_end();
-}
-
 void fail_access(const ArrayShape& a, int i, int j, int k, int l) {
   mxt_report_bounds(a, i, j, k, l);
-  fatal_error(9);
+  fatal_error(RuntimeError::out_of_bounds);
 }
 
 }  // namespace mxt
@@ -109,8 +105,8 @@ void mxt_report_bounds(const ArrayShape& a, int i, int j, int k, int l) {
   }
   bounds.append_char('\n');
   access.append_char('\n');
-  mxt_debug_out(bounds);
-  mxt_debug_out(access);
+  write_debugger(bounds.c_str());
+  write_debugger(access.c_str());
   for (const RtString* line : {&bounds, &access}) {
     std::fputs(line->data, stderr);
     std::fflush(stderr);
@@ -204,13 +200,11 @@ void mxt_sort_array(RtString* first, RtString* last, SortCompare compare) {
 
 namespace {
 
-DataList* g_current_data = nullptr;  // the list mxt_restore_data made current
-
 // The next item, or null after raising error 20.
 const DataItem* next_item() {
-  DataList* list = g_current_data;
+  DataList* list = rt.data_list;
   if (!list || !list->items || list->position < 0 || list->position >= list->count) {
-    fatal_error(20);
+    fatal_error(RuntimeError::out_of_data);
     return nullptr;
   }
   return &list->items[list->position++];
@@ -219,7 +213,7 @@ const DataItem* next_item() {
 }  // namespace
 
 void mxt_restore_data(DataList& list) {
-  g_current_data = &list;
+  rt.data_list = &list;
   list.position = 0;
 }
 

@@ -13,8 +13,8 @@
 // element count does not fit 31 bits, is refused with runtime error 7 and ends
 // the program, as a failed allocation does.
 //
-// [SECTION] Commands
-// [SECTION] Data lists
+// The commands over arrays are declared in types.h.
+//
 // [SECTION] The array type
 // [SECTION] Command templates
 #pragma once
@@ -27,7 +27,9 @@
 #include <type_traits>
 #include <utility>
 
+#include "runtime/base/errors.h"
 #include "runtime/types/rtstring.h"
+#include "runtime/types/types.h"
 
 namespace mxt {
 
@@ -47,46 +49,6 @@ struct ArrayShape {
 };
 
 }  // namespace mxt
-
-template <class T>
-class RtArray;
-
-// ---------------------------------------------------------------------------
-// [SECTION] Commands
-
-template <class T> void mxt_dim(RtArray<T>& a, int first, int second = 0, int third = 0, int fourth = 0);  // size; all elements zero or empty
-template <class T> void mxt_redim(RtArray<T>& a, int first, int second = 0, int third = 0, int fourth = 0);// size, keeping what fits
-template <class T> void mxt_dim_data(RtArray<T>& a, int n, const T* values);  // one dimension of n, element i = values[i]
-template <class T> void mxt_array_copy(RtArray<T>& target, const RtArray<T>& source);  // target becomes a copy
-template <class T> void mxt_array_push(RtArray<T>& a, const T& value);  // append to a one-dimensional array
-int mxt_array_bounds(const mxt::ArrayShape& a, int dimension);  // size of dimension 0..3; 0 for others
-void mxt_report_bounds(const mxt::ArrayShape& a, int i, int j = 0, int k = 0, int l = 0);  // "bounds:"/"access:" report
-using SortCompare = int (*)(const RtString& a, const RtString& b);  // < 0: a first
-void mxt_sort_array(RtString* first, RtString* last, SortCompare compare = nullptr);  // ascending, last inclusive; strcmp without callback
-
-// Access: a(i), a(i, j), a(i, j, k), a(i, j, k, l) or a.at(...). A negative first
-// index counts from the end once (-1 is the last). A failed access reports the
-// bounds, raises runtime error 9 and ends the program.
-
-// ---------------------------------------------------------------------------
-// [SECTION] Data lists: constant tables compiled into a game, read in order
-
-struct DataItem {
-  double value;          // a numeric item
-  const char* text;      // a text item, or null for a numeric one
-};
-
-struct DataList {
-  const DataItem* items;
-  int32_t count;
-  int32_t position;      // the next item read
-};
-
-void mxt_restore_data(DataList& list);   // make it the current list, read from its start
-void mxt_read_int(int& out);             // text: atoi; number: truncated toward zero
-void mxt_read_number(double& out);       // text: atof; number: as it is
-void mxt_read_text(RtString& out);       // text: copied; number: its text ("3" for 3.0)
-// Reading past the end, or with no current list, raises error 20 and ends the program.
 
 namespace mxt {
 
@@ -130,8 +92,6 @@ bool plan_shape(int first, int second, int third, int fourth, ArrayShape& out);
 // Elements to allocate for `count`; -1 after refusing a count whose rounded
 // allocation does not fit 31 bits (error 7, program ended).
 int64_t elements_to_allocate(int32_t count, int rounding, bool allocates_when_empty, bool exact);
-
-void fatal_error(int code);  // mxt_report_error(code), then mxt_end()
 
 // Report, error 9 and the end of the program for a failed access.
 void fail_access(const ArrayShape& a, int i, int j, int k, int l);
@@ -252,7 +212,7 @@ bool RtArray<T>::dim(int first, int second, int third, int fourth, bool exact) {
     if (n > 0) {
       fresh = new (std::nothrow) T[static_cast<size_t>(n)]();
       if (!fresh) {
-        mxt::fatal_error(7);
+        mxt::fatal_error(mxt::RuntimeError::out_of_memory);
         return false;
       }
     }
@@ -332,7 +292,7 @@ void mxt_array_copy(RtArray<T>& target, const RtArray<T>& source) {
 template <class T>
 void mxt_array_push(RtArray<T>& a, const T& value) {
   if (a.size1 != 0 || a.size2 != 0 || a.size3 != 0) {
-    mxt::fatal_error(8);
+    mxt::fatal_error(mxt::RuntimeError::not_one_dimensional);
     return;
   }
   const std::less<const T*> before;
@@ -342,7 +302,7 @@ void mxt_array_push(RtArray<T>& a, const T& value) {
     return;
   }
   if (a.size0 == INT32_MAX) {
-    mxt::fatal_error(7);
+    mxt::fatal_error(mxt::RuntimeError::out_of_memory);
     return;
   }
   if (a.size0 + 1 < a.capacity) {

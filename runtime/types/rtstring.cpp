@@ -6,7 +6,8 @@
 #include <new>
 #include <utility>
 
-#include "runtime/types/codepage.h"
+#include "runtime/base/errors.h"
+#include "runtime/platform/codepage.h"
 #include "runtime/types/numtext.h"
 
 namespace mxt {
@@ -27,7 +28,7 @@ void free_buffer(char* p) noexcept {
 }
 
 uint32_t checked_length(size_t n) {
-  if (n > kMaxCapacity - 32) throw std::bad_alloc();
+  if (n > kMaxCapacity - 32) mxt::fatal_out_of_memory();
   return static_cast<uint32_t>(n);
 }
 
@@ -104,7 +105,7 @@ void RtString::grow(uint32_t n, bool keep) {
   const uint64_t need = static_cast<uint64_t>(n) + 1;
   if (n == 0 || capacity >= need) return;
   const uint64_t grown = (need & ~uint64_t{15}) + 16;
-  if (grown > kMaxCapacity) throw std::bad_alloc();
+  if (grown > kMaxCapacity) mxt::fatal_out_of_memory();
   const uint32_t new_capacity = static_cast<uint32_t>(grown);
 
   if (capacity != 0 && block_bytes(capacity) == block_bytes(new_capacity)) {

@@ -6,13 +6,17 @@
 // [SECTION] Encryption
 #include "runtime/types/string_ops.h"
 
+#include "runtime/types/text_helpers.h"
+#include "runtime/types/types.h"
+
 #include <cstring>
-#include <new>
 #include <string_view>
 #include <vector>
 
+#include "runtime/base/errors.h"
+#include "runtime/platform/codepage.h"
 #include "runtime/types/blowfish.h"
-#include "runtime/types/codepage.h"
+#include "runtime/types/bytes.h"
 #include "runtime/types/numtext.h"
 
 namespace mxt {
@@ -238,7 +242,7 @@ RtString mxt_replace_text(const RtString& text, const RtString& pattern, const R
     hits.push_back(static_cast<uint32_t>(at));
   const int64_t growth = static_cast<int64_t>(replacement.length) - static_cast<int64_t>(m);
   const int64_t size = static_cast<int64_t>(text.length) + static_cast<int64_t>(hits.size()) * growth;
-  if (size > UINT32_MAX - 32) throw std::bad_alloc();  // as any string too long to hold
+  if (size > UINT32_MAX - 32) fatal_out_of_memory();  // as any string too long to hold
   RtString r;
   if (size == 0) return r;
   char* out = r.writable_buffer(static_cast<uint32_t>(size));
@@ -352,13 +356,6 @@ std::wstring to_wide_text(const RtString& s) {
 
 namespace {
 
-int hex_value(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
 bool is_alnum(unsigned char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
 }  // namespace
@@ -400,8 +397,8 @@ RtString mxt_url_decode(const RtString& text) {
       r.append_char(c);
       ++i;
     } else {
-      const int high = i + 1 < n ? hex_value(t[i + 1]) : -1;
-      const int low = i + 2 < n && high >= 0 ? hex_value(t[i + 2]) : -1;
+      const int high = i + 1 < n ? hex_digit_value(t[i + 1]) : -1;
+      const int low = i + 2 < n && high >= 0 ? hex_digit_value(t[i + 2]) : -1;
       if (high >= 0 && low >= 0) {
         r.append_char(static_cast<char>(high * 16 + low));
         i += 3;

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "runtime/base/singletons.h"
 #include "runtime/platform/platform.h"
 #include "support/child.h"
 #include "support/images.h"
@@ -53,14 +54,16 @@ std::string made_media(const std::string& name, const std::vector<std::string>& 
 }
 
 Recording::Recording(const std::string& path) : path_(path) {
-  mxt::platform::audio_close();
+  mxt::platform::audio_close(mxt::rt.audio);
   setenv("SDL_AUDIODRIVER", "disk", 1);
   setenv("SDL_DISKAUDIOFILE", path.c_str(), 1);
-  ok_ = mxt::platform::audio_open();
+  mxt::rt.audio = mxt::platform::audio_open();
+  ok_ = mxt::rt.audio != nullptr;
 }
 
 Recording::~Recording() {
-  mxt::platform::audio_close();
+  mxt::platform::audio_close(mxt::rt.audio);
+  mxt::rt.audio = nullptr;
   setenv("SDL_AUDIODRIVER", "dummy", 1);
   unsetenv("SDL_DISKAUDIOFILE");
 }

@@ -16,8 +16,8 @@ std::string tone_wav(double frequency, double seconds, double amplitude, int rat
 // is appended), kept under the build folder; the path, or "" when it failed.
 std::string made_media(const std::string& name, const std::vector<std::string>& ffmpeg_args);
 
-// The device reopened on SDL's disk driver writing to a file; closes it and
-// returns to the dummy driver when it goes.
+// The runtime's audio device (rt.audio) opened on SDL's disk driver writing
+// to a file; closes it and returns to the dummy driver when it goes.
 class Recording {
  public:
   explicit Recording(const std::string& path);

@@ -9,8 +9,12 @@
 
 #include "audio/audio_support.h"
 #include "runtime/audio/music.h"
-#include "runtime/core/runtime.h"
+#include "runtime/audio/audio.h"
+#include "runtime/base/clock.h"
+#include "runtime/core/core.h"
+#include "runtime/base/singletons.h"
 #include "runtime/files/archive.h"
+#include "runtime/files/files.h"
 #include "runtime/platform/platform.h"
 #include "support/child.h"
 
@@ -26,10 +30,10 @@ class MusicDeviceTest : public ::testing::Test {
   void SetUp() override {
     recording = std::make_unique<Recording>(tmp.file("out.raw"));
     ASSERT_TRUE(recording->ok()) << platform::last_error();
-    const platform::AudioFormat f = platform::audio_format();
+    const platform::AudioFormat f = platform::audio_format(rt.audio);
     ASSERT_EQ(f.rate, 44100);  // the recording is read as 16-bit stereo at this rate
     ASSERT_EQ(f.channels, 2);
-    player = std::make_unique<MusicPlayer>(make_mixer_output(), accurate_ms);
+    player = std::make_unique<MusicPlayer>(make_mixer_output(rt.audio), accurate_ms);
   }
   void TearDown() override {
     player.reset();

@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "runtime/audio/music.h"
+#include "runtime/audio/audio.h"
+#include "runtime/base/singletons.h"
 #include "runtime/core/runtime.h"
 #include "support/child.h"
 #include "support/gl.h"
@@ -225,9 +227,9 @@ TEST_F(MusicWiringTest, FrameUpkeepAndIdlePumpRestartDueMusicAndPlayResumes) {
   MusicPlayer player(std::move(out), [&] { return now; });
   rt.music = &player;
 
-  pause_state.paused = 1;
+  rt.core->pause.paused = 1;
   mxt_play_music(tmp.file("loop.mp3").c_str(), 1);
-  EXPECT_EQ(pause_state.paused, 0);
+  EXPECT_EQ(rt.core->pause.paused, 0);
   EXPECT_EQ(mxt_music_playing(), 1);
   now = 500;
   frame_upkeep();

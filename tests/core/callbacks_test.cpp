@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "runtime/base/singletons.h"
 #include "runtime/core/runtime.h"
 #include "runtime/platform/platform.h"
 
@@ -47,14 +48,13 @@ const CallbackEntry kTable[] = {
 class Callbacks : public ::testing::Test {
  protected:
   void SetUp() override {
-    callback_table = kTable;
+    rt.callbacks = kTable;
     calls.clear();
     loop_a_calls = 0;
-    pause_state = PauseState{};
   }
   void TearDown() override {
     static const CallbackEntry kEmpty[] = {{nullptr, nullptr}};
-    callback_table = kEmpty;
+    rt.callbacks = kEmpty;
   }
 };
 
@@ -96,20 +96,20 @@ TEST_F(Callbacks, UnknownLoopNamesEndTheRunnerAndLeaveItUsable) {
 TEST_F(Callbacks, PauseFiresOnceForTwoDeactivationsAndResumeOnce) {
   on_focus_change(1);
   on_focus_change(1);
-  EXPECT_EQ(pause_state.paused, 1);
+  EXPECT_EQ(rt.core->pause.paused, 1);
   on_focus_change(0);
   on_focus_change(0);
-  EXPECT_EQ(pause_state.paused, 0);
+  EXPECT_EQ(rt.core->pause.paused, 0);
   EXPECT_EQ(calls, (std::vector<std::string>{"pause", "resume"}));
 }
 
 TEST_F(Callbacks, AutoPauseOffNeitherPausesNorCallsAndSwitchingItOffResumes) {
   on_focus_change(1);
-  ASSERT_EQ(pause_state.paused, 1);
+  ASSERT_EQ(rt.core->pause.paused, 1);
   mxt_set_auto_pause(0);
-  EXPECT_EQ(pause_state.paused, 0);
+  EXPECT_EQ(rt.core->pause.paused, 0);
   on_focus_change(1);
-  EXPECT_EQ(pause_state.paused, 0);
+  EXPECT_EQ(rt.core->pause.paused, 0);
   mxt_set_auto_pause(1);
   EXPECT_EQ(calls, (std::vector<std::string>{"pause", "resume"}));
 }

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <vector>
 
-#include "runtime/core/runtime.h"
+#include "runtime/base/clock.h"
 
 using namespace mxt;
 

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "runtime/platform/platform.h"
-#include "runtime/types/codepage.h"
+#include "runtime/platform/codepage.h"
 
 using namespace mxt;
 

@@ -7,10 +7,12 @@
 #include <random>
 
 #include "files_support.h"
+#include "runtime/base/singletons.h"
 #include "runtime/core/runtime.h"
 #include "runtime/files/archive.h"
 #include "runtime/files/directories.h"
 #include "runtime/files/files.h"
+#include "runtime/files/rtfile.h"
 
 using namespace mxt;
 using namespace files_test;

@@ -12,6 +12,7 @@
 #include "runtime/core/core.h"
 #include "runtime/files/directories.h"
 #include "runtime/files/files.h"
+#include "runtime/files/rtfile.h"
 
 using namespace mxt;
 using namespace files_test;

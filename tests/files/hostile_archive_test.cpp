@@ -8,6 +8,7 @@
 #include "files_support.h"
 #include "runtime/files/archive.h"
 #include "runtime/files/files.h"
+#include "runtime/files/rtfile.h"
 
 using namespace mxt;
 using namespace files_test;

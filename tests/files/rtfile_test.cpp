@@ -7,6 +7,7 @@
 #include "files_support.h"
 #include "runtime/files/directories.h"
 #include "runtime/files/files.h"
+#include "runtime/files/rtfile.h"
 
 using namespace mxt;
 using namespace files_test;
@@ -81,8 +82,11 @@ TEST(RtFileRead, MemoryImageCutsAtTheEndAndPlatformFileFailsThere) {
   EXPECT_EQ(f.size, 25);
   EXPECT_TRUE(read_bytes(f, buf, 10));
   EXPECT_FALSE(read_bytes(f, buf, 16)) << "a platform file delivers exactly n or fails";
-  EXPECT_EQ(f.position, 26);
+  EXPECT_EQ(f.position, 10) << "a failed read leaves the position where it was";
+  EXPECT_TRUE(read_bytes(f, buf, 15)) << "and the file too: the rest is still there";
+  EXPECT_EQ(f.position, 25);
   EXPECT_FALSE(read_bytes(f, buf, 1));
+  EXPECT_EQ(f.position, 25);
   close(f);
 }
 

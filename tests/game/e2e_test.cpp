@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <sstream>
 
+#include "runtime/gfx2d/image.h"
 #include "game/quiltex.h"
 #include "support/child.h"
 

@@ -4,11 +4,14 @@
 
 #include <cstring>
 
+#include "runtime/base/singletons.h"
+#include "runtime/gfx2d/gfx2d.h"
 #include "runtime/core/runtime.h"
 #include "runtime/gfx2d/viewport.h"
 #include "runtime/platform/platform.h"
 #include "support/child.h"
 #include "support/gl.h"
+#include "support/runtime.h"
 
 using namespace mxt;
 using namespace mxt_test;
@@ -24,12 +27,7 @@ class Context : public ::testing::Test {
   }
   void SetUp() override {
     ASSERT_NE(renderer, nullptr) << platform::last_error();
-    platform::make_current(renderer->window, renderer->gl_context);
-    virtual_screen = VirtualScreen{};
-    renderer->orientation = 0;
-    renderer->virtual_width = renderer->virtual_height = 0;
-    renderer->set_clear_colour(0);
-    renderer->apply_default_state();
+    reset_drawing_state(*renderer);
   }
   static VuduRODoverore* renderer;
 };
@@ -93,6 +91,8 @@ TEST_F(Context, DefaultStateHasTheOriginTopLeftAndYDown) {
 }
 
 TEST_F(Context, EachOrientationTurnsTheLogicalScreenInsideTheWindow) {
+  // Where logical pixel (3, 7) lands in the 160 x 120 window for each quarter turn.
+  const int window_point[4][2] = {{3, 7}, {152, 3}, {156, 112}, {7, 116}};
   for (int o = 0; o < 4; ++o) {
     mxt_set_orientation(o);
     int w, h;
@@ -101,8 +101,7 @@ TEST_F(Context, EachOrientationTurnsTheLogicalScreenInsideTheWindow) {
     EXPECT_EQ(h, o % 2 ? 160 : 120);
     renderer->clear_background();
     fill_rect(3, 7, 4, 8, 1, 0, 0);  // logical pixel (3, 7)
-    int wx, wy;
-    logical_to_window(o, 3, 7, 160, 120, &wx, &wy);
+    const int wx = window_point[o][0], wy = window_point[o][1];
     EXPECT_EQ(read_pixel(wx, wy), kRed) << "orientation " << o << " window " << wx << "," << wy;
     EXPECT_EQ(mxt_get_orientation(), o);
   }
@@ -143,26 +142,59 @@ TEST_F(Context, VirtualResolutionScalesAndCentresTheLogicalScreen) {
 }
 
 TEST_F(Context, StateCacheIssuesNoCallForARepeatedRequest) {
-  const uint64_t before = gl_state.gl_calls;
-  gl_state.enable(GlCap::blend);  // already on after the default state
-  gl_state.disable(GlCap::fog);
-  gl_state.set_colour(1, 1, 1, 1);
-  EXPECT_EQ(gl_state.gl_calls, before);
-  gl_state.enable(GlCap::fog);
-  gl_state.enable(GlCap::fog);
-  gl_state.set_colour(0.5f, 1, 1, 1);
-  gl_state.set_colour(0.5f, 1, 1, 1);
-  EXPECT_EQ(gl_state.gl_calls, before + 2);
+  GlState& gl = renderer->gl;
+  const uint64_t before = gl.gl_calls;
+  gl.enable(GlCap::blend);  // already on after the default state
+  gl.disable(GlCap::fog);
+  gl.set_colour(1, 1, 1, 1);
+  gl.set_blend_func(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  EXPECT_EQ(gl.gl_calls, before);
+  gl.enable(GlCap::fog);
+  gl.enable(GlCap::fog);
+  gl.set_colour(0.5f, 1, 1, 1);
+  gl.set_colour(0.5f, 1, 1, 1);
+  EXPECT_EQ(gl.gl_calls, before + 2);
   EXPECT_TRUE(glIsEnabled(GL_FOG));
-  gl_state.mark_unset();
-  gl_state.disable(GlCap::fog);  // unset: always reaches GL
-  EXPECT_EQ(gl_state.gl_calls, before + 3);
+  gl.forget_all();
+  gl.disable(GlCap::fog);  // unknown: always reaches GL
+  EXPECT_EQ(gl.gl_calls, before + 3);
   EXPECT_FALSE(glIsEnabled(GL_FOG));
 }
 
+TEST_F(Context, StateCacheKnowsTexturesAndWhatAColourArrayLeavesBehind) {
+  GlState& gl = renderer->gl;
+  gl.select_unit(0);
+  GLuint t = gl.create_texture();
+  ASSERT_NE(t, 0u);
+  EXPECT_EQ(gl.bound_texture(0), t);
+  EXPECT_FALSE(gl.bind_texture(0, t)) << "already bound";
+  GLint bound = 0;
+  glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+  EXPECT_EQ(static_cast<GLuint>(bound), t);
+  gl.set_texture_wrap(0, GL_CLAMP_TO_EDGE);
+  const uint64_t before = gl.gl_calls;
+  gl.set_texture_wrap(0, GL_CLAMP_TO_EDGE);
+  EXPECT_EQ(gl.gl_calls, before);
+  GLuint name = t;
+  gl.delete_texture(t);
+  EXPECT_EQ(t, 0u);
+  EXPECT_EQ(gl.bound_texture(0), 0u) << "GL falls back to the default texture";
+  EXPECT_TRUE(gl.bind_texture(0, name)) << "a deleted name binds again";
+  gl.delete_texture(name);
+
+  gl.set_colour(0.25f, 0.5f, 0.75f, 1);
+  gl.set_colour_array(true);
+  gl.set_colour_array(false);
+  const uint64_t after_array = gl.gl_calls;
+  gl.set_colour(0.25f, 0.5f, 0.75f, 1);  // the same colour, but GL's is undefined now
+  EXPECT_EQ(gl.gl_calls, after_array + 1);
+}
+
 TEST_F(Context, ExtensionsAreProbedAndMissingEntryPointsLogged) {
-  EXPECT_NE(gl_ext.ActiveTextureARB, nullptr);
-  EXPECT_NE(gl_ext.GenBuffersARB, nullptr);
+  EXPECT_NE(renderer->gl.ext().ActiveTextureARB, nullptr);
+  EXPECT_NE(renderer->gl.ext().GenBuffersARB, nullptr);
+  EXPECT_NE(renderer->gl.ext().CreateShaderObjectARB, nullptr);
+  EXPECT_NE(renderer->gl.ext().GetAttribLocationARB, nullptr);
   EXPECT_EQ(renderer->bgra_supported, 1);
   void* slot = reinterpret_cast<void*>(1);
   EXPECT_FALSE(fetch_entry_point(&slot, "mxtNoSuchEntryPoint"));
@@ -175,6 +207,8 @@ TEST_F(Context, ExtensionsAreProbedAndMissingEntryPointsLogged) {
   EXPECT_FALSE(has_extension_word("A WGL_ARB_multisampleX B", "WGL_ARB_multisample"));
   EXPECT_FALSE(has_extension_word("XWGL_ARB_multisample", "WGL_ARB_multisample"));
   EXPECT_TRUE(has_extension_word("WGL_ARB_multisample", "WGL_ARB_multisample"));
+  EXPECT_FALSE(has_extension_word(nullptr, "GL_EXT_bgra"));
+  EXPECT_FALSE(has_extension_word("GL_EXT_bgra", ""));
   EXPECT_TRUE(is_software_renderer("Mesa Windows GDI Driver"));
   EXPECT_TRUE(is_software_renderer("llvmpipe (LLVM 15.0.6, 256 bits)"));
   EXPECT_FALSE(is_software_renderer("AMD Radeon RX 6600"));

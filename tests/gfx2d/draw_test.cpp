@@ -4,6 +4,8 @@
 
 #include <cstdlib>
 
+#include "runtime/base/singletons.h"
+#include "runtime/gfx2d/gfx2d.h"
 #include "runtime/core/runtime.h"
 #include "runtime/gfx2d/draw.h"
 #include "runtime/gfx2d/sprites.h"
@@ -200,7 +202,7 @@ TEST_F(Draw, LinesDotsAndRectangles) {
   EXPECT_EQ(read_pixel(101, 101), kBlack);
   mxt_draw_rect(120, 120, 5, 5, 0x8000FF);  // the colour key: alpha 0, invisible
   EXPECT_EQ(read_pixel(122, 122), kBlack);
-  EXPECT_EQ(gl_state.colour[0], 1.0f) << "the GL colour is restored after a primitive";
+  EXPECT_EQ(rt.renderer->gl.colour()[0], 1.0f) << "the GL colour is restored after a primitive";
 }
 
 TEST_F(Draw, PolygonBatchesInEachMode) {

@@ -5,7 +5,10 @@
 
 #include <cstring>
 
+#include "runtime/base/singletons.h"
+#include "runtime/gfx2d/gfx2d.h"
 #include "runtime/files/files.h"
+#include "runtime/files/rtfile.h"
 #include "runtime/gfx2d/image.h"
 #include "runtime/platform/platform.h"
 #include "support/child.h"

@@ -5,6 +5,8 @@
 #include <png.h>
 #include <zlib.h>
 
+#include "runtime/base/singletons.h"
+#include "runtime/gfx2d/gfx2d.h"
 #include "runtime/core/runtime.h"
 #include "runtime/gfx2d/sprites.h"
 #include "support/child.h"

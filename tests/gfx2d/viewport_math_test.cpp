@@ -1,8 +1,11 @@
 // The arithmetic of the logical screen, without a window.
 #include <gtest/gtest.h>
 
+#include "runtime/base/singletons.h"
+#include "runtime/gfx2d/gfx2d.h"
 #include "runtime/core/window.h"
 #include "runtime/gfx2d/viewport.h"
+#include "runtime/input/screen_map.h"
 
 using namespace mxt;
 

@@ -6,16 +6,19 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <thread>
+#include <functional>
+#include <utility>
+#include <vector>
 
+#include "runtime/base/singletons.h"
 #include "runtime/core/runtime.h"
-#include "runtime/gfx2d/viewport.h"
+#include "runtime/gfx2d/renderer.h"
 #include "runtime/input/input.h"
 #include "runtime/input/input_state.h"
 #include "runtime/platform/platform.h"
 #include "support/events.h"
 #include "support/gl.h"
+#include "support/runtime.h"
 
 namespace input_test {
 
@@ -34,14 +37,27 @@ inline void finger(EventType type, int64_t id, float fx, float fy) {
   ASSERT_TRUE(mxt_test::push_finger(type, id, fx, fy));
 }
 
-// Pushes the events `make` queues from another thread after `ms`, as a
-// person acting while the program waits.
-template <typename F>
-std::thread later(int ms, F make) {
-  return std::thread([ms, make] {
-    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-    make();
-  });
+// A person acting while the program waits, on the frame loop's clock: the
+// idle pump waits for an event once in each of its passes, and the n-th
+// wait runs what the script says for n before it looks. No real time passes.
+struct WaitScript {
+  static inline int waits = 0;
+  static inline std::vector<std::pair<int, std::function<void()>>> acts;
+  static bool wait(int) {
+    ++waits;
+    for (const auto& [n, act] : acts)
+      if (n == waits) act();
+    Event e;
+    return mxt::platform::peek_event(e);
+  }
+  static void sleep(int) {}
+};
+
+inline void script_person(std::vector<std::pair<int, std::function<void()>>> acts) {
+  WaitScript::waits = 0;
+  WaitScript::acts = std::move(acts);
+  mxt::rt.core->clock.wait_event = WaitScript::wait;
+  mxt::rt.core->clock.sleep_ms = WaitScript::sleep;
 }
 
 class InputTest : public ::testing::Test {
@@ -53,12 +69,9 @@ class InputTest : public ::testing::Test {
   }
   void SetUp() override {
     ASSERT_NE(renderer, nullptr) << mxt::platform::last_error();
-    mxt::virtual_screen = mxt::VirtualScreen{};
-    renderer->orientation = 0;
-    renderer->virtual_width = renderer->virtual_height = 0;
-    renderer->set_viewport(0, 0, 0, 0, 1.0f);
-    mxt::frame.wait_mode = 0;
+    mxt_test::reset_drawing_state(*renderer);
     mxt::rt.input = new mxt::InputState();
+    mxt::rt.input->screen_source = mxt::renderer_input_screen;
     mxt::input_setup(*mxt::rt.input, mxt::rt.window, false);
     pump();  // what set-up itself set off (the pointer placed where it is)
   }
@@ -69,9 +82,9 @@ class InputTest : public ::testing::Test {
     mxt::platform::flush_events();
   }
 
-  static void pump() { mxt::pump_messages(mxt::rt.renderer, nullptr, false); }
+  static void pump() { mxt::pump_messages(nullptr, false); }
   // What a presented frame does to the keys: the next query takes a snapshot.
-  static void next_frame() { mxt::rt.input->key_refresh_counter = 100000; }
+  static void next_frame() { mxt::rt.input->force_key_refresh(); }
   static mxt::InputState& in() { return *mxt::rt.input; }
 
   static mxt::VuduRODoverore* renderer;

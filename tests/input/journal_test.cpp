@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "runtime/base/singletons.h"
 #include "runtime/input/journal.h"
 #include "runtime/input/keymap.h"
 #include "support/child.h"

@@ -2,6 +2,7 @@
 // snapshot, the typed-character queue, the layout's characters, the wait.
 #include <string>
 
+#include "runtime/base/singletons.h"
 #include "input/input_fixture.h"
 #include "runtime/input/keymap.h"
 
@@ -113,17 +114,14 @@ TEST_F(InputTest, KeyToCharFollowsTheLayoutWithFixedAnswersForControlKeys) {
 TEST_F(InputTest, WaitKeyIgnoresWhatWasTypedBeforeAndDropsWhatCameWithTheKey) {
   text("old");
   pump();
-  auto person = later(150, [] {
+  script_person({{15, [] {
     key(SDL_SCANCODE_Q, true);
     text("q");
     text("r");
     key(SDL_SCANCODE_Q, false);
-  });
-  const auto t0 = std::chrono::steady_clock::now();
+  }}});
   mxt_wait_key();
-  const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0).count();
-  person.join();
-  EXPECT_GE(ms, 140);
+  EXPECT_GE(WaitScript::waits, 15) << "not before the key";
   EXPECT_EQ(mxt_typed_char().str(), "");
-  EXPECT_EQ(mxt::frame.wait_mode, 0);
+  EXPECT_EQ(mxt::rt.core->frame.wait_mode, mxt::WaitMode::none);
 }

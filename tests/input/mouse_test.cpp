@@ -1,6 +1,8 @@
 // The mouse and touch through real SDL events: positions in screen
 // coordinates under every orientation and a scaled virtual screen, buttons,
 // wheel and speeds, the pointer slots, the hidden pointer, the wait for a click.
+#include "runtime/base/singletons.h"
+#include "runtime/gfx2d/gfx2d.h"
 #include "input/input_fixture.h"
 
 using namespace input_test;
@@ -20,7 +22,7 @@ Reading read_mouse() {
 // The window pixel of a logical point under the renderer's orientation and
 // virtual screen, worked out the long way round.
 void window_point(int lx, int ly, int* wx, int* wy) {
-  const mxt::VirtualScreen& vs = mxt::virtual_screen;
+  const mxt::VirtualScreen& vs = mxt::rt.renderer->virtual_screen;
   if (vs.scale != 0) {
     lx = vs.offset_x + static_cast<int>(lx * vs.scale);
     ly = vs.offset_y + static_cast<int>(ly * vs.scale);
@@ -53,8 +55,8 @@ TEST_F(InputTest, AClickAtALogicalPointReportsThatPointUnderEveryOrientation) {
 
 TEST_F(InputTest, AScaledVirtualScreenReportsItsOwnPixelsTruncatedTowardZero) {
   mxt_set_virtual_resolution(320, 240);  // 800 x 480: scale 2, offsets (80, 0)
-  ASSERT_EQ(mxt::virtual_screen.scale, 2.0f);
-  ASSERT_EQ(mxt::virtual_screen.offset_x, 80);
+  ASSERT_EQ(mxt::rt.renderer->virtual_screen.scale, 2.0f);
+  ASSERT_EQ(mxt::rt.renderer->virtual_screen.offset_x, 80);
   for (const auto& [lx, ly] : {std::pair{10, 20}, std::pair{0, 0}, std::pair{319, 239}}) {
     int wx, wy;
     window_point(lx, ly, &wx, &wy);
@@ -216,17 +218,10 @@ TEST_F(InputTest, SetMouseMovesTheRuntimesPointerInScreenCoordinates) {
 TEST_F(InputTest, WaitMouseReturnsAfterPressAndRelease) {
   move(30, 40);
   pump();
-  auto person = later(100, [] {
-    button(1, true, 30, 40);
-    std::this_thread::sleep_for(std::chrono::milliseconds(150));
-    button(1, false, 30, 40);
-  });
-  const auto t0 = std::chrono::steady_clock::now();
+  script_person({{10, [] { button(1, true, 30, 40); }}, {20, [] { button(1, false, 30, 40); }}});
   mxt_wait_mouse();
-  const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0).count();
-  person.join();
-  EXPECT_GE(ms, 240) << "not before the release";
-  EXPECT_LT(ms, 1000) << "soon after it";
-  EXPECT_EQ(mxt::frame.wait_mode, 0);
+  EXPECT_GE(WaitScript::waits, 20) << "not before the release";
+  EXPECT_LE(WaitScript::waits, 22) << "at the first look after it";
+  EXPECT_EQ(mxt::rt.core->frame.wait_mode, mxt::WaitMode::none);
   EXPECT_EQ(read_mouse().b1, 0);
 }

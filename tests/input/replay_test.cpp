@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "runtime/base/singletons.h"
 #include "runtime/gfx2d/image.h"
 
 #include <set>

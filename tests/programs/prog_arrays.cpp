@@ -25,8 +25,8 @@ void reached(const char* what) { std::printf("reached %s\n", what); }
 }  // namespace
 
 void project_settings() {
-  mxt_settings.screen_width = 64;
-  mxt_settings.screen_height = 64;
+  mxt_settings().screen_width = 64;
+  mxt_settings().screen_height = 64;
   mxt_app_title() = "Arrays";
 }
 

@@ -29,8 +29,8 @@ void say_temp_copy() {
 }  // namespace
 
 void project_settings() {
-  mxt_settings.screen_width = 64;
-  mxt_settings.screen_height = 64;
+  mxt_settings().screen_width = 64;
+  mxt_settings().screen_height = 64;
   mxt_app_title() = "Files";
 }
 

@@ -5,28 +5,26 @@
 #include <cstdlib>
 #include <string>
 
-#include "runtime/core/runtime.h"
 #include "runtime/input/input_state.h"
 #include "runtime/input/keymap.h"
 #include "runtime/moxtril.h"
-#include "runtime/platform/platform.h"
+#include "tests/programs/scenario.h"
 
 namespace {
 
+using mxt::rt;
+using mxt::WaitMode;
 using mxt::platform::Event;
 using mxt::platform::EventType;
-
-std::string scenario() {
-  const char* s = std::getenv("MXT_TEST_SCENARIO");
-  return s ? s : "";
-}
+using scenario_support::fake_time;
+using scenario_support::scenario;
 
 int hook_calls = 0;
 std::string title_while_paused;
 
 void on_message() {
   ++hook_calls;
-  if (mxt::pause_state.paused && title_while_paused.empty() && mxt::rt.window)
+  if (rt.core->pause.paused && title_while_paused.empty() && rt.window)
     title_while_paused = SDL_GetWindowTitle(SDL_GL_GetCurrentWindow());
 }
 void on_pause() { std::printf("pause callback\n"); }
@@ -49,12 +47,17 @@ Uint32 push_focus_gained(Uint32, void*) {
   return 0;
 }
 
+int wait_mode() { return static_cast<int>(rt.core->frame.wait_mode); }
+
+// The idle pump on the fake clock: how long it waited, in how many sleeps.
 void timed_idle_pump(const char* what) {
   mxt::platform::flush_events();
-  mxt::frame.wait_mode = 31;
+  rt.core->frame.wait_mode = WaitMode::waiting;
   const double t0 = mxt_elapsed_ms();
+  const int sleeps0 = fake_time().sleeps;
   mxt::idle_pump();
-  std::printf("%s wait_mode=%d ms=%d\n", what, mxt::frame.wait_mode, static_cast<int>(mxt_elapsed_ms() - t0));
+  std::printf("%s wait_mode=%d ms=%.0f sleeps=%d\n", what, wait_mode(), mxt_elapsed_ms() - t0,
+              fake_time().sleeps - sleeps0);
 }
 
 }  // namespace
@@ -67,10 +70,10 @@ extern const CallbackEntry mxt_callbacks[] = {
 };
 
 void project_settings() {
-  mxt_settings.screen_width = 160;
-  mxt_settings.screen_height = 120;
-  mxt_settings.frame_rate = 60;
-  mxt_settings.debug_mode = scenario() == "focus_debug" ? 1 : 0;
+  mxt_settings().screen_width = 160;
+  mxt_settings().screen_height = 120;
+  mxt_settings().frame_rate = 60;
+  mxt_settings().debug_mode = scenario() == "focus_debug" ? 1 : 0;
   mxt_app_title() = "Frame";
 }
 
@@ -101,26 +104,27 @@ int mxt_main() {
     for (int i = 0; i < 3; ++i) mxt_show_screen();
     std::printf("survived alt then f4\n");
   } else if (s == "waits") {
+    scenario_support::use_fake_clock();
     for (int i = 0; i < 3; ++i) mxt_show_screen();
     mxt::platform::flush_events();
-    mxt::frame.wait_mode = 31;
+    rt.core->frame.wait_mode = WaitMode::waiting;
     push(EventType::key_down, 0x30);
     mxt::idle_pump();
-    std::printf("key wait_mode=%d\n", mxt::frame.wait_mode);
+    std::printf("key wait_mode=%d\n", wait_mode());
     push(EventType::key_up, 0x30);
     mxt_show_screen();
-    mxt::frame.wait_mode = 31;
+    rt.core->frame.wait_mode = WaitMode::waiting;
     push(EventType::mouse_move, 40, 30);
     mxt::idle_pump();
-    std::printf("move wait_mode=%d\n", mxt::frame.wait_mode);
-    mxt::frame.wait_mode = 31;
+    std::printf("move wait_mode=%d\n", wait_mode());
+    rt.core->frame.wait_mode = WaitMode::waiting;
     push(EventType::mouse_down, 1);
     mxt::idle_pump();
-    std::printf("button wait_mode=%d\n", mxt::frame.wait_mode);
+    std::printf("button wait_mode=%d\n", wait_mode());
     push(EventType::mouse_up, 1);
     mxt_show_screen();
     timed_idle_pump("none");
-    mxt::frame.wait_mode = 0;
+    rt.core->frame.wait_mode = WaitMode::none;
     const double t0 = mxt_elapsed_ms();
     mxt::idle_pump();
     std::printf("no wait ms=%d\n", static_cast<int>(mxt_elapsed_ms() - t0));
@@ -135,24 +139,24 @@ int mxt_main() {
     push(EventType::mouse_move, 3, 4);
     push(EventType::key_down, 0x30);
     mxt::lookup_message_hook();
-    mxt::pump_messages(mxt::rt.renderer, mxt::frame.hook, false);
+    mxt::pump_messages(rt.core->frame.hook, false);
     std::printf("hook calls %d\n", hook_calls);
     int c;
-    while ((c = mxt::rt.input->pop_typed_char()) != 0) std::printf("typed %02x\n", c);
+    while ((c = rt.input->pop_typed_char()) != 0) std::printf("typed %02x\n", c);
   } else if (s == "frame_time") {
-    // The first frame only waits out what start-up left of its period (less
-    // now that the audio device opens after the first flip); measure a whole one.
+    // On the fake clock: the first frame only waits out what start-up left
+    // of its period; measure whole ones.
+    scenario_support::use_fake_clock();
     mxt_show_screen();
     mxt_show_screen();
     mxt_show_screen();
-    const double ft = mxt_frame_time();
-    std::printf("frame time ok %d\n", ft >= 15.0 && ft <= 40.0 ? 1 : 0);
-    mxt::frame.current_frame_time = mxt::frame.previous_frame_time;
+    std::printf("frame time %.2f\n", mxt_frame_time());
+    rt.core->frame.current_frame_time = rt.core->frame.previous_frame_time;
     std::printf("same reading %g\n", mxt_frame_time());
     mxt_limit_fps(0, 0);
     const double t0 = mxt_elapsed_ms();
     for (int i = 0; i < 50; ++i) mxt_show_screen();
-    std::printf("unlimited fast %d\n", mxt_elapsed_ms() - t0 < 500 ? 1 : 0);
+    std::printf("50 unlimited frames ms=%.1f\n", mxt_elapsed_ms() - t0);
   } else if (s == "focus" || s == "focus_debug") {
     mxt_show_screen();
     push(EventType::focus_lost);
@@ -161,11 +165,11 @@ int mxt_main() {
     for (int i = 0; i < 3; ++i) mxt_show_screen();
     std::printf("title while paused: %s\n", title_while_paused.c_str());
     std::printf("title now: %s\n", SDL_GetWindowTitle(SDL_GL_GetCurrentWindow()));
-    std::printf("paused %d\n", mxt::pause_state.paused);
+    std::printf("paused %d\n", rt.core->pause.paused);
   } else if (s == "reactivate") {
-    mxt::frame.reactivation_request = 1;
+    rt.core->frame.reactivation_request = 1;
     mxt_show_screen();
-    std::printf("request %d\n", mxt::frame.reactivation_request);
+    std::printf("request %d\n", rt.core->frame.reactivation_request);
   } else if (s == "headless") {
     mxt_set_clear_colour(0x0000FF);  // red
     for (int i = 1;; ++i) {

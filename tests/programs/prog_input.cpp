@@ -73,14 +73,8 @@ struct Square {
 };
 
 void draw(const Square& s) {
-  glDisable(GL_TEXTURE_2D);
-  glColor4f(s.r, s.g, s.b, 1.0f);
-  glBegin(GL_QUADS);
-  glVertex2i(s.x, s.y);
-  glVertex2i(s.x + s.size, s.y);
-  glVertex2i(s.x + s.size, s.y + s.size);
-  glVertex2i(s.x, s.y + s.size);
-  glEnd();
+  auto byte = [](float v) { return static_cast<int>(v * 255.0f + 0.5f); };
+  mxt_draw_rect(s.x, s.y, s.size, s.size, byte(s.r) | byte(s.g) << 8 | byte(s.b) << 16);
 }
 
 float channel() { return static_cast<float>(mxt_rnd(255)) / 255.0f; }
@@ -154,10 +148,10 @@ int wait_game() {
 }  // namespace
 
 void project_settings() {
-  mxt_settings.screen_width = 160;
-  mxt_settings.screen_height = 120;
-  mxt_settings.frame_rate = 0;
-  mxt_settings.hide_pointer = scenario() == "hidden" ? 1 : 0;
+  mxt_settings().screen_width = 160;
+  mxt_settings().screen_height = 120;
+  mxt_settings().frame_rate = 0;
+  mxt_settings().hide_pointer = scenario() == "hidden" ? 1 : 0;
   mxt_app_title() = "Input";
 }
 

@@ -46,10 +46,10 @@ extern const CallbackEntry mxt_callbacks[] = {
 };
 
 void project_settings() {
-  mxt_settings.screen_width = 320;
-  mxt_settings.screen_height = 200;
-  mxt_settings.frame_rate = 60;
-  mxt_settings.debug_mode = scenario() == "debug_end" ? 1 : 0;
+  mxt_settings().screen_width = 320;
+  mxt_settings().screen_height = 200;
+  mxt_settings().frame_rate = 60;
+  mxt_settings().debug_mode = scenario() == "debug_end" ? 1 : 0;
   mxt_app_title() = "Lifecycle";
 }
 

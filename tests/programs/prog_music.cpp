@@ -6,9 +6,9 @@
 #include "runtime/moxtril.h"
 
 void project_settings() {
-  mxt_settings.screen_width = 160;
-  mxt_settings.screen_height = 120;
-  mxt_settings.frame_rate = 60;
+  mxt_settings().screen_width = 160;
+  mxt_settings().screen_height = 120;
+  mxt_settings().frame_rate = 60;
   mxt_app_title() = "Music";
 }
 

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "runtime/base/singletons.h"
 #include "runtime/core/runtime.h"
 #include "runtime/core/window.h"
 #include "runtime/moxtril.h"
@@ -28,9 +29,9 @@ void describe(const char* when) {
 }  // namespace
 
 void project_settings() {
-  mxt_settings.screen_width = 320;
-  mxt_settings.screen_height = 200;
-  mxt_settings.frame_rate = 60;
+  mxt_settings().screen_width = 320;
+  mxt_settings().screen_height = 200;
+  mxt_settings().frame_rate = 60;
   mxt_app_title() = "Window \xE9";  // code page 1252 in, UTF-8 in the title bar
 }
 
@@ -38,11 +39,11 @@ int mxt_main() {
   const std::string s = scenario();
   describe("start");
   if (s == "set_screen" || s == "fullscreen_fail") {
-    const int64_t before = mxt::frame.frames_presented;
+    const int64_t before = mxt::rt.core->frame.frames_presented;
     mxt_set_screen(333, 222, s == "fullscreen_fail" ? 1 : 0);
-    std::printf("settle frames %d\n", static_cast<int>(mxt::frame.frames_presented - before));
-    std::printf("settings %dx%d full %d\n", mxt_settings.screen_width, mxt_settings.screen_height,
-                mxt_settings.fullscreen);
+    std::printf("settle frames %d\n", static_cast<int>(mxt::rt.core->frame.frames_presented - before));
+    std::printf("settings %dx%d full %d\n", mxt_settings().screen_width, mxt_settings().screen_height,
+                mxt_settings().fullscreen);
     int w, h;
     mxt_screen_size(w, h);
     std::printf("screen size %dx%d\n", w, h);

@@ -15,7 +15,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "runtime/core/sanitizer.h"
+#include "runtime/platform/sanitizer.h"
 
 extern char** environ;
 

@@ -1,9 +1,9 @@
 #include "support/gl.h"
 
-#include "runtime/core/runtime.h"
+#include "runtime/base/singletons.h"
 #include "runtime/gfx2d/draw.h"
-#include "runtime/gfx2d/viewport.h"
 #include "runtime/platform/platform.h"
+#include "support/runtime.h"
 
 namespace mxt_test {
 
@@ -47,9 +47,9 @@ void destroy_renderer(mxt::VuduRODoverore* r) {
 }
 
 void fill_rect(float x0, float y0, float x1, float y1, float r, float g, float b) {
-  glBindTexture(GL_TEXTURE_2D, 0);
-  glDisable(GL_TEXTURE_2D);
-  mxt::gl_state.set_colour(r, g, b, 1);
+  mxt::VuduRODoverore* renderer = mxt::rt.renderer;
+  renderer->bind_sprite(-1);
+  renderer->gl.set_colour(r, g, b, 1);
   glBegin(GL_QUADS);
   glVertex2f(x0, y0);
   glVertex2f(x1, y0);
@@ -69,15 +69,7 @@ void RendererTest::TearDownTestSuite() {
 
 void RendererTest::SetUp() {
   ASSERT_NE(renderer, nullptr) << mxt::platform::last_error();
-  mxt::rt.renderer = renderer;
-  mxt::rt.window = renderer->window;
-  mxt::platform::make_current(renderer->window, renderer->gl_context);
-  mxt::virtual_screen = mxt::VirtualScreen{};
-  renderer->orientation = 0;
-  renderer->virtual_width = renderer->virtual_height = 0;
-  renderer->colour_key = 0x8000FF;
-  renderer->set_clear_colour(0);
-  renderer->apply_default_state();
+  reset_drawing_state(*renderer);
 }
 
 }  // namespace mxt_test

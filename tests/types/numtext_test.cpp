@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "runtime/types/types.h"
 #include "runtime/types/numtext.h"
 
 using namespace mxt;

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "runtime/types/types.h"
 #include "runtime/types/rtarray.h"
 
 namespace {

@@ -6,8 +6,10 @@
 #include <string_view>
 #include <vector>
 
+#include "runtime/types/types.h"
 #include "runtime/types/blowfish.h"
 #include "runtime/types/string_ops.h"
+#include "runtime/types/text_helpers.h"
 
 using namespace mxt;
 

@@ -20,7 +20,7 @@
 
 #include "runtime/files/archive.h"
 #include "runtime/platform/platform.h"
-#include "runtime/types/codepage.h"
+#include "runtime/platform/codepage.h"
 
 namespace fs = std::filesystem;
 using namespace mxt;

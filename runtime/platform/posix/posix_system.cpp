@@ -1,11 +1,11 @@
 // POSIX implementation of the program's surroundings: arguments, folders,
-// files, processes, CPU time and the debugger.
+// the environment, files, processes, sleeping, CPU time and the debugger.
 //
 // [SECTION] Arguments and the command line
-// [SECTION] Program and folders
+// [SECTION] Program, folders and the environment
 // [SECTION] Files
 // [SECTION] Processes
-// [SECTION] Debugger and CPU time
+// [SECTION] Debugger, naps and CPU time
 #include <dirent.h>
 #include <fcntl.h>
 #if defined(__GLIBC__)
@@ -25,15 +25,18 @@
 #include <cstring>
 #include <ctime>
 
+#include "runtime/platform/codepage.h"
 #include "runtime/platform/platform.h"
-#include "runtime/types/codepage.h"
 
 extern char** environ;
 
 namespace mxt::platform {
 
 namespace {
-std::vector<std::string> g_args;  // UTF-8, as the system gave them
+// main()'s own argument vector, UTF-8 as the system gave it; it lives as
+// long as the process.
+int g_argc = 0;
+char** g_argv = nullptr;
 
 std::string to_sys(const std::string& cp1252) { return cp1252_to_utf8(cp1252); }
 std::string from_sys(const std::string& utf8) { return utf8_to_cp1252(utf8); }
@@ -126,34 +129,34 @@ std::vector<std::string> split_command_line(const std::string& line) {
 // [SECTION] Arguments and the command line
 
 void set_arguments(int argc, char** argv) {
-  g_args.clear();
-  for (int i = 0; i < argc; ++i) g_args.emplace_back(argv[i] ? argv[i] : "");
+  g_argc = argv ? argc : 0;
+  g_argv = argv;
 }
 
 std::string command_line() {
   std::string line = quote_argument(from_sys(program_path()));
-  for (size_t i = 1; i < g_args.size(); ++i) {
+  for (int i = 1; i < g_argc; ++i) {
     line += ' ';
-    line += quote_argument(from_sys(g_args[i]));
+    line += quote_argument(from_sys(g_argv[i] ? g_argv[i] : ""));
   }
   return line;
 }
 
 // ---------------------------------------------------------------------------
-// [SECTION] Program and folders
+// [SECTION] Program, folders and the environment
 
 std::string program_path() {
   char buf[PATH_MAX + 1];
   const ssize_t len = readlink("/proc/self/exe", buf, PATH_MAX);
   if (len > 0) return from_sys(std::string(buf, static_cast<size_t>(len)));
-  if (!g_args.empty()) {
-    char* full = realpath(g_args[0].c_str(), nullptr);
+  if (g_argc > 0 && g_argv[0]) {
+    char* full = realpath(g_argv[0], nullptr);
     if (full) {
       std::string s = from_sys(full);
       std::free(full);
       return s;
     }
-    return from_sys(g_args[0]);
+    return from_sys(g_argv[0]);
   }
   return std::string();
 }
@@ -181,6 +184,10 @@ std::string absolute_path(const std::string& path) {
   return s;
 }
 
+const char* env(const char* name) { return name ? std::getenv(name) : nullptr; }
+
+bool stdin_is_terminal() { return isatty(STDIN_FILENO) == 1; }
+
 // ---------------------------------------------------------------------------
 // [SECTION] Files
 
@@ -195,10 +202,6 @@ PathKind path_kind(const std::string& path) {
 bool remove_file(const std::string& path) { return unlink(to_sys(path).c_str()) == 0; }
 bool remove_directory(const std::string& path) { return rmdir(to_sys(path).c_str()) == 0; }
 bool make_directory(const std::string& path) { return mkdir(to_sys(path).c_str(), 0777) == 0; }
-
-bool rename_path(const std::string& from, const std::string& to) {
-  return rename(to_sys(from).c_str(), to_sys(to).c_str()) == 0;
-}
 
 bool append_to_file(const std::string& path, const void* data, size_t size) {
   const int fd = open(to_sys(path).c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
@@ -216,6 +219,21 @@ bool append_to_file(const std::string& path, const void* data, size_t size) {
     size -= static_cast<size_t>(w);
   }
   return close(fd) == 0 && ok;
+}
+
+bool read_whole_file(const std::string& path, std::string& out, int64_t limit) {
+  out.clear();
+  File* f = open_file(path, FileMode::read);
+  if (!f) return false;
+  const int64_t size = file_size(f);
+  bool ok = size >= 0 && size <= limit;
+  if (ok) {
+    out.resize(static_cast<size_t>(size));
+    ok = read_file(f, out.data(), size) == size;
+  }
+  close_file(f);
+  if (!ok) out.clear();
+  return ok;
 }
 
 PathInfo path_info(const std::string& path) {
@@ -281,7 +299,9 @@ File* open_file(const std::string& path, FileMode mode) {
   if (fd < 0) return nullptr;
   struct stat st;
   if (mode == FileMode::read && (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode))) {
+    const int why = S_ISDIR(st.st_mode) ? EISDIR : errno;
     ::close(fd);  // a directory opens on POSIX but is no file to read
+    errno = why;
     return nullptr;
   }
   return new File{fd};
@@ -342,6 +362,8 @@ bool close_file(File* f) {
   return ok;
 }
 
+const char* last_file_error() { return std::strerror(errno); }
+
 // ---------------------------------------------------------------------------
 // [SECTION] Processes
 
@@ -383,6 +405,10 @@ bool run_process(const std::string& line, bool wait, int* exit_code) {
   return true;
 }
 
+namespace {
+
+// Runs a program with arguments (no shell) and collects its standard output;
+// false when it could not start.
 bool run_capture(const std::vector<std::string>& args, std::string& out, int* exit_code) {
   if (args.empty() || args[0].empty()) return false;
   std::vector<std::string> sys_args;
@@ -421,6 +447,8 @@ bool run_capture(const std::vector<std::string>& args, std::string& out, int* ex
   return true;
 }
 
+}  // namespace
+
 bool file_dialog(bool open, const std::string& start_dir, const std::vector<FileFilter>& filters,
                  std::string& chosen) {
   std::vector<std::string> args = {"zenity", "--file-selection"};
@@ -444,7 +472,7 @@ bool file_dialog(bool open, const std::string& start_dir, const std::vector<File
 }
 
 // ---------------------------------------------------------------------------
-// [SECTION] Debugger and CPU time
+// [SECTION] Debugger, naps and CPU time
 
 bool debugger_present() {
   FILE* f = std::fopen("/proc/self/status", "r");
@@ -467,8 +495,10 @@ void debugger_output(const char* text) {
   std::fflush(stderr);
 }
 
-void debugger_break() {
-  if (debugger_present()) raise(SIGTRAP);
+void sleep_us(int us) {
+  timespec ts{0, static_cast<long>(us > 0 ? us : 0) * 1000L};
+  while (nanosleep(&ts, &ts) != 0 && errno == EINTR) {
+  }
 }
 
 void keep_freed_memory() {

@@ -7,18 +7,13 @@
 // [SECTION] Message boxes
 #include <SDL.h>
 
-#include <cerrno>
-#include <cstdlib>
-#include <ctime>
 #include <cstring>
-#include <unistd.h>
 
+#include "runtime/platform/codepage.h"
 #include "runtime/platform/platform.h"
-#include "runtime/types/codepage.h"
 
 struct mxt::platform::Window {
   SDL_Window* sdl = nullptr;
-  int samples = 0;
   bool fullscreen = false;
 };
 
@@ -27,52 +22,32 @@ namespace mxt::platform {
 // ---------------------------------------------------------------------------
 // [SECTION] Start-up and clocks
 
-namespace {
-bool g_video_up = false;
-}
-
 bool video_init() {
-  if (g_video_up) return true;
+  if (SDL_WasInit(SDL_INIT_VIDEO) != 0) return true;
   // The runtime draws its own pointer policy and never wants SDL to minimise
   // a full-screen window behind its back when focus moves.
   SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-  if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) return false;
-  g_video_up = true;
-  return true;
+  return SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) == 0;
 }
 
 void video_quit() {
-  if (!g_video_up) return;
-  SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
-  g_video_up = false;
+  if (SDL_WasInit(SDL_INIT_VIDEO) != 0) SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
 }
 
 const char* last_error() { return SDL_GetError(); }
 
-const char* video_driver() {
+bool display_is_virtual() {
+  // Before video is up, the driver SDL will pick is the one its hint names.
   const char* d = SDL_GetCurrentVideoDriver();
-  return d ? d : "";
-}
-
-bool automated_run() {
-  const char* d = SDL_GetCurrentVideoDriver();
-  if (!d) d = std::getenv("SDL_VIDEODRIVER");
-  if (d && (std::strcmp(d, "offscreen") == 0 || std::strcmp(d, "dummy") == 0)) return true;
-  if (std::getenv("CI") || std::getenv("MXT_FRAMES") || std::getenv("MXT_REPLAY")) return true;
-  return !isatty(STDIN_FILENO);
+  if (!d) d = SDL_getenv("SDL_VIDEODRIVER");
+  return d && (std::strcmp(d, "offscreen") == 0 || std::strcmp(d, "dummy") == 0);
 }
 
 uint64_t perf_counter() { return SDL_GetPerformanceCounter(); }
 uint64_t perf_frequency() { return SDL_GetPerformanceFrequency(); }
 uint64_t ticks_ms() { return SDL_GetTicks64(); }
 void sleep_ms(int ms) { SDL_Delay(ms > 0 ? static_cast<Uint32>(ms) : 0); }
-
-void sleep_us(int us) {
-  timespec ts{0, static_cast<long>(us > 0 ? us : 0) * 1000L};
-  while (nanosleep(&ts, &ts) != 0 && errno == EINTR) {
-  }
-}
 
 // ---------------------------------------------------------------------------
 // [SECTION] Windows and contexts
@@ -102,7 +77,6 @@ Window* create_window(const WindowSpec& spec) {
   if (!sdl) return nullptr;
   auto* w = new Window;
   w->sdl = sdl;
-  w->samples = spec.samples;
   return w;
 }
 
@@ -130,12 +104,6 @@ void swap_window(Window* w) {
 bool set_swap_interval(int interval) { return SDL_GL_SetSwapInterval(interval) == 0; }
 
 void* gl_proc_address(const char* name) { return SDL_GL_GetProcAddress(name); }
-
-int gl_samples(Window*) {
-  int n = 0;
-  if (SDL_GL_GetAttribute(SDL_GL_MULTISAMPLESAMPLES, &n) != 0) return 0;
-  return n;
-}
 
 void set_window_title(Window* w, const char* title) {
   if (w) SDL_SetWindowTitle(w->sdl, cp1252_to_utf8(title ? title : "").c_str());
@@ -175,22 +143,8 @@ void window_size(Window* w, int* width, int* height) {
   if (height) *height = b;
 }
 
-void drawable_size(Window* w, int* width, int* height) {
-  int a = 0, b = 0;
-  if (w) SDL_GL_GetDrawableSize(w->sdl, &a, &b);
-  if (width) *width = a;
-  if (height) *height = b;
-}
-
 void set_window_position(Window* w, int x, int y) {
   if (w) SDL_SetWindowPosition(w->sdl, x, y);
-}
-
-void window_position(Window* w, int* x, int* y) {
-  int a = 0, b = 0;
-  if (w) SDL_GetWindowPosition(w->sdl, &a, &b);
-  if (x) *x = a;
-  if (y) *y = b;
 }
 
 void show_window(Window* w) {
@@ -205,11 +159,6 @@ void raise_window(Window* w) {
   if (w) SDL_RaiseWindow(w->sdl);
 }
 
-bool window_shown(Window* w) { return w && (SDL_GetWindowFlags(w->sdl) & SDL_WINDOW_SHOWN) != 0; }
-
-bool window_has_focus(Window* w) {
-  return w && (SDL_GetWindowFlags(w->sdl) & SDL_WINDOW_INPUT_FOCUS) != 0;
-}
 
 // ---------------------------------------------------------------------------
 // [SECTION] Display modes and pointer
@@ -285,19 +234,8 @@ void set_screensaver_allowed(bool allowed) {
 void set_cursor_visible(bool visible) { SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE); }
 void set_relative_mouse(bool on) { SDL_SetRelativeMouseMode(on ? SDL_TRUE : SDL_FALSE); }
 
-void set_window_grab(Window* w, bool on) {
-  if (w) SDL_SetWindowGrab(w->sdl, on ? SDL_TRUE : SDL_FALSE);
-}
-
 void warp_mouse(Window* w, int x, int y) {
   if (w) SDL_WarpMouseInWindow(w->sdl, x, y);
-}
-
-void global_mouse_position(int* x, int* y) {
-  int a = 0, b = 0;
-  SDL_GetGlobalMouseState(&a, &b);
-  if (x) *x = a;
-  if (y) *y = b;
 }
 
 void mouse_in_window(Window* w, int* x, int* y) {
@@ -536,7 +474,6 @@ void flush_events() {
 // [SECTION] Message boxes
 
 void message_box(const char* caption, const char* text, BoxIcon icon) {
-  if (automated_run()) return;
   const Uint32 flags = icon == BoxIcon::error     ? SDL_MESSAGEBOX_ERROR
                        : icon == BoxIcon::warning ? SDL_MESSAGEBOX_WARNING
                                                   : SDL_MESSAGEBOX_INFORMATION;

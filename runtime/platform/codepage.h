@@ -1,5 +1,7 @@
 // Windows-1252 <-> UTF-8. The runtime's texts are bytes in code page 1252;
 // these convert them wherever a text meets the system or a UTF-8 format.
+// They belong to the platform layer because the code page is what crosses
+// it (platform.h); the layers above use them for case and text formats.
 #pragma once
 
 #include <cstddef>

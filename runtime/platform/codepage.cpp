@@ -1,4 +1,4 @@
-#include "runtime/types/codepage.h"
+#include "runtime/platform/codepage.h"
 
 namespace mxt {
 namespace {

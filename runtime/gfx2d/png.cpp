@@ -1,0 +1,188 @@
+// PNG through libpng: any colour type and depth libpng expands to 8-bit
+// grey, RGB or RGBA, read from memory; 8-bit RGBA written. libpng's error
+// exits long-jump back here, so a bad file never ends the game.
+//
+// [SECTION] Reading
+// [SECTION] Writing
+#include <png.h>
+
+#include <csetjmp>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "runtime/base/log.h"
+#include "runtime/gfx2d/image_codec.h"
+
+namespace mxt {
+
+// ---------------------------------------------------------------------------
+// [SECTION] Reading
+
+namespace {
+
+struct PngSource {
+  std::span<const uint8_t> bytes;
+  size_t pos = 0;
+};
+
+struct PngFailure {
+  std::jmp_buf jump;
+};
+
+[[noreturn]] void png_fail(png_structp png, png_const_charp) {
+  auto* f = static_cast<PngFailure*>(png_get_error_ptr(png));
+  std::longjmp(f->jump, 1);
+}
+
+void png_quiet(png_structp, png_const_charp) {}
+
+void png_read_from(png_structp png, png_bytep out, size_t n) {
+  auto* src = static_cast<PngSource*>(png_get_io_ptr(png));
+  if (n > src->bytes.size() - src->pos) png_error(png, "short read");
+  std::memcpy(out, src->bytes.data() + src->pos, n);
+  src->pos += n;
+}
+
+// The decode itself; every libpng call that may fail long-jumps back to the
+// caller, which owns the structures. Nothing with a destructor lives here.
+bool png_decode_rows(png_structp png, png_infop info, PngFailure& failure, ImageBuffer& image, int32_t key,
+                     const char* name, uint8_t** rows_out) {
+  if (setjmp(failure.jump)) return false;
+  png_read_info(png, info);
+  const png_uint_32 w = png_get_image_width(png, info), h = png_get_image_height(png, info);
+  if (w == 0 || h == 0 || static_cast<uint64_t>(w) * h > static_cast<uint64_t>(kMaxImagePixels)) return false;
+  const int colour_type = png_get_color_type(png, info);
+  const int depth = png_get_bit_depth(png, info);
+  if (colour_type == PNG_COLOR_TYPE_PALETTE) png_set_expand(png);
+  if (colour_type == PNG_COLOR_TYPE_GRAY && depth < 8) png_set_expand(png);
+  if (png_get_valid(png, info, PNG_INFO_tRNS)) png_set_expand(png);
+  if (depth == 16) png_set_strip_16(png);
+  if (depth < 8) png_set_packing(png);
+  png_set_interlace_handling(png);
+  png_read_update_info(png, info);
+
+  const int channels = png_get_channels(png, info);
+  const int out_depth = png_get_bit_depth(png, info);
+  const int out_type = png_get_color_type(png, info);
+  if (channels == 2) return false;
+  // The runtime's own complaints, on the standard output where they have
+  // always gone.
+  if (out_depth != 8) {
+    write_stdout("File %s has bit depth %d.\n", name, out_depth);
+    write_stdout("Only bit depth of 8 is supported.\n");
+    return false;
+  }
+  if ((channels != 1 && channels != 3 && channels != 4) ||
+      (out_type != PNG_COLOR_TYPE_GRAY && out_type != PNG_COLOR_TYPE_RGB && out_type != PNG_COLOR_TYPE_RGB_ALPHA)) {
+    write_stdout("File %s has unsupported color type.\n", name);
+    write_stdout("Types GRAY, RGB and RGB_ALPHA are supported.\n");
+    return false;
+  }
+  const size_t row_bytes = png_get_rowbytes(png, info);
+  if (row_bytes < static_cast<size_t>(w) * static_cast<size_t>(channels)) return false;
+  const uint64_t total = static_cast<uint64_t>(row_bytes) * h;
+  if (total > static_cast<uint64_t>(kMaxImagePixels) * 4) return false;
+  // The row pointers first (aligned as malloc aligns), the rows after them.
+  const size_t pointers = sizeof(png_bytep) * h;
+  uint8_t* block = static_cast<uint8_t*>(std::malloc(pointers + static_cast<size_t>(total)));
+  if (!block) return false;
+  *rows_out = block;
+  png_bytepp rows = reinterpret_cast<png_bytepp>(block);
+  for (png_uint_32 y = 0; y < h; ++y) rows[y] = block + pointers + static_cast<size_t>(y) * row_bytes;
+  png_read_image(png, rows);
+
+  if (!image.size_to(static_cast<int32_t>(w), static_cast<int32_t>(h))) return false;
+  for (png_uint_32 y = 0; y < h; ++y) {
+    const uint8_t* src = rows[y];
+    for (png_uint_32 x = 0; x < w; ++x) {
+      uint8_t* out = image.pixel(static_cast<int32_t>(x), static_cast<int32_t>(y));
+      if (channels == 1) {
+        put(out, src[x], src[x], src[x], 255);
+      } else if (channels == 3) {
+        const uint8_t* p = src + x * 3;
+        if (keyed(key, p[0], p[1], p[2]))
+          put(out, 0, 0, 0, 0);
+        else
+          put(out, p[0], p[1], p[2], 255);
+      } else {
+        std::memcpy(out, src + x * 4, 4);
+      }
+    }
+  }
+  image.own_alpha = channels == 4 ? 1 : 0;
+  return true;
+}
+
+}  // namespace
+
+bool decode_png_named(ImageBuffer& image, std::span<const uint8_t> bytes, int32_t key, const char* name) {
+  image.reset();
+  if (bytes.size() < 8 || bytes[1] != 'P' || bytes[2] != 'N' || bytes[3] != 'G') return false;
+  PngFailure failure;
+  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &failure, png_fail, png_quiet);
+  if (!png) return false;
+  png_infop info = png_create_info_struct(png);
+  if (!info) {
+    png_destroy_read_struct(&png, nullptr, nullptr);
+    return false;
+  }
+  png_set_user_limits(png, kMaxImageSide, kMaxImageSide);
+  png_set_chunk_malloc_max(png, 64u << 20);
+  PngSource source{bytes, 0};
+  png_set_read_fn(png, &source, png_read_from);
+  uint8_t* rows = nullptr;
+  const bool ok = png_decode_rows(png, info, failure, image, key, name, &rows);
+  std::free(rows);
+  png_destroy_read_struct(&png, &info, nullptr);
+  if (!ok) image.reset();
+  return ok;
+}
+
+bool decode_png(ImageBuffer& image, std::span<const uint8_t> bytes, int32_t colour_key) {
+  return decode_png_named(image, bytes, colour_key, "");
+}
+
+// ---------------------------------------------------------------------------
+// [SECTION] Writing
+
+namespace {
+
+void png_write_to(png_structp png, png_bytep data, size_t n) {
+  static_cast<std::string*>(png_get_io_ptr(png))->append(reinterpret_cast<const char*>(data), n);
+}
+void png_flush_nothing(png_structp) {}
+
+bool encode_png_rows(png_structp png, png_infop info, PngFailure& failure, const ImageBuffer& image, png_bytepp rows) {
+  if (setjmp(failure.jump)) return false;
+  png_set_IHDR(png, info, static_cast<png_uint_32>(image.width), static_cast<png_uint_32>(image.height), 8,
+               PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  png_write_info(png, info);
+  png_set_packing(png);
+  png_write_image(png, rows);
+  png_write_end(png, nullptr);
+  return true;
+}
+
+}  // namespace
+
+bool encode_png(const ImageBuffer& image, std::string& out) {
+  if (image.width <= 0 || image.height <= 0) return false;
+  PngFailure failure;
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &failure, png_fail, png_quiet);
+  if (!png) return false;
+  png_infop info = png_create_info_struct(png);
+  if (!info) {
+    png_destroy_write_struct(&png, nullptr);
+    return false;
+  }
+  std::vector<png_bytep> rows(static_cast<size_t>(image.height));
+  for (int y = 0; y < image.height; ++y) rows[static_cast<size_t>(y)] = const_cast<uint8_t*>(image.pixel(0, y));
+  png_set_write_fn(png, &out, png_write_to, png_flush_nothing);
+  const bool ok = encode_png_rows(png, info, failure, image, rows.data());
+  png_destroy_write_struct(&png, &info);
+  return ok;
+}
+
+}  // namespace mxt
