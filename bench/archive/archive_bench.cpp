@@ -118,7 +118,7 @@ int64_t load_all(const std::vector<Media>& media, std::vector<uint8_t>& buffer) 
       std::exit(1);
     }
     buffer.resize(static_cast<size_t>(f.size));
-    read_bytes(f, buffer.data(), f.size);
+    if (!read_bytes(f, buffer.data(), f.size)) std::fprintf(stderr, "read failed\n");
     total += f.size;
     close(f);
   }

@@ -64,8 +64,9 @@ int mxt_main() {
     std::fprintf(stderr, "cannot load %s\n", file.c_str());
     mxt_end();
   }
-  std::vector<double> xs(n), ys(n), vxs(n), vys(n), a0(n);
-  for (int i = 0; i < n; ++i) {
+  const size_t count = static_cast<size_t>(n);
+  std::vector<double> xs(count), ys(count), vxs(count), vys(count), a0(count);
+  for (size_t i = 0; i < count; ++i) {
     xs[i] = rnd() * (kW - sw);
     ys[i] = rnd() * (kH - sw);
     vxs[i] = (rnd() * 2 - 1) * 3;
@@ -79,7 +80,7 @@ int mxt_main() {
       wait_for_gpu();
       t0 = mxt::accurate_ms();
     }
-    for (int i = 0; i < n; ++i) {
+    for (size_t i = 0; i < count; ++i) {
       double x = xs[i] + vxs[i], y = ys[i] + vys[i];
       if (x < 0) {
         x = -x;
@@ -100,10 +101,10 @@ int mxt_main() {
     }
     if (rotzoom) {
       // Clockwise on screen: the runtime turns positive angles counter-clockwise.
-      for (int i = 0; i < n; ++i)
+      for (size_t i = 0; i < count; ++i)
         mxt_rotozoom_sprite(1, static_cast<int>(xs[i]), static_cast<int>(ys[i]), -(a0[i] + 2.0 * f), 1.5);
     } else {
-      for (int i = 0; i < n; ++i) mxt_draw_sprite(1, static_cast<int>(xs[i]), static_cast<int>(ys[i]));
+      for (size_t i = 0; i < count; ++i) mxt_draw_sprite(1, static_cast<int>(xs[i]), static_cast<int>(ys[i]));
     }
     if (f == warmup + frames - 1) wait_for_gpu();
     mxt_show_screen();

@@ -36,9 +36,9 @@ mxt::ImageBuffer make_picture(int side) {
     for (int x = 0; x < side; ++x) {
       seed = seed * 1664525u + 1013904223u;
       uint8_t* p = image.pixel(x, y);
-      p[0] = static_cast<uint8_t>(x / 8 + (seed >> 29));
+      p[0] = static_cast<uint8_t>(static_cast<uint32_t>(x / 8) + (seed >> 29));
       p[1] = static_cast<uint8_t>(y / 8);
-      p[2] = static_cast<uint8_t>((x + y) / 16 + (seed >> 30));
+      p[2] = static_cast<uint8_t>(static_cast<uint32_t>((x + y) / 16) + (seed >> 30));
       p[3] = 255;
     }
   return image;

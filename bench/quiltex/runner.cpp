@@ -36,8 +36,8 @@ Run run(const std::string& program, int frames, const std::string& replay) {
   wait4(pid, &status, 0, &usage);
   Run r;
   r.wall_ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
-  r.cpu_ms = (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000.0 +
-             (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000.0;
+  r.cpu_ms = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000.0 +
+             static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000.0;
   r.max_rss_mb = static_cast<double>(usage.ru_maxrss) / 1024.0;
   return r;
 }

@@ -43,7 +43,8 @@ double median(std::vector<double> v) {
 double children_cpu_s() {
   rusage u{};
   getrusage(RUSAGE_CHILDREN, &u);
-  return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) * 1e-6;
+  return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+         static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) * 1e-6;
 }
 
 // draw false: decoding and conversion only, to show what the drawing adds.
@@ -83,7 +84,7 @@ Run tool(const std::string& clip, int64_t frames) {
 void report(const char* codec, const char* who, const std::vector<Run>& runs, double baseline_fps) {
   std::vector<double> fps, cpu;
   for (const Run& r : runs) {
-    fps.push_back(r.frames / r.wall_s);
+    fps.push_back(static_cast<double>(r.frames) / r.wall_s);
     cpu.push_back(r.cpu_s * 1000.0 / double(r.frames));
   }
   const double f = median(fps);
@@ -133,7 +134,7 @@ int main(int argc, char** argv) {
       baseline.push_back(tool(clip, drawn.back().frames));
     }
     std::vector<double> base_fps;
-    for (const Run& r : baseline) base_fps.push_back(r.frames / r.wall_s);
+    for (const Run& r : baseline) base_fps.push_back(static_cast<double>(r.frames) / r.wall_s);
     const double b = median(base_fps);
     std::printf("clip %s: %lld frames of %dx%d\n", c.name, static_cast<long long>(drawn.back().frames), kW, kH);
     report(c.name, "ffmpeg_null", baseline, 0);

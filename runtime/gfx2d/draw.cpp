@@ -137,10 +137,10 @@ bool frame_of(const SpriteRecord& rec, int frame, Frame& out) {
   const int column = per_row == 0 ? frame : frame % per_row;
   out.fw = rec.frame_width;
   out.fh = rec.frame_height;
-  out.du = static_cast<float>(rec.frame_width) / rec.texture_width;
-  out.dv = static_cast<float>(rec.frame_height) / rec.texture_height;
+  out.du = static_cast<float>(rec.frame_width) / static_cast<float>(rec.texture_width);
+  out.dv = static_cast<float>(rec.frame_height) / static_cast<float>(rec.texture_height);
   out.ul = static_cast<float>(column) * out.du;
-  out.vb = static_cast<float>(rec.image_height - rec.frame_height * (row + 1)) / rec.texture_height;
+  out.vb = static_cast<float>(rec.image_height - rec.frame_height * (row + 1)) / static_cast<float>(rec.texture_height);
   return true;
 }
 
@@ -150,7 +150,8 @@ void mxt_draw_sprite(int n, int x, int y) {
   const SpriteRecord* rec = bind_for_drawing(n);
   if (!rec) return;
   const float fx = static_cast<float>(x), fy = static_cast<float>(y);
-  const float w = rec->image_width, h = rec->image_height, um = rec->u_max, vm = rec->v_max;
+  const float w = static_cast<float>(rec->image_width), h = static_cast<float>(rec->image_height);
+  const float um = rec->u_max, vm = rec->v_max;
   const QuadVertex q[4] = {{fx + w, fy, um, vm}, {fx, fy, 0, vm}, {fx, fy + h, 0, 0}, {fx + w, fy + h, um, 0}};
   draw_quad(q);
 }
@@ -184,7 +185,8 @@ void mxt_rotozoom_sprite(int n, int x, int y, double angle, double zoom) {
   const float z = static_cast<float>(zoom);
   const int w = rec->image_width, h = rec->image_height;
   const float a = z * static_cast<float>(w) * 0.5f, b = z * static_cast<float>(h) * 0.5f;
-  const float tw = rec->texture_width > 0 ? rec->texture_width : 1, th = rec->texture_height > 0 ? rec->texture_height : 1;
+  const float tw = static_cast<float>(rec->texture_width > 0 ? rec->texture_width : 1);
+  const float th = static_cast<float>(rec->texture_height > 0 ? rec->texture_height : 1);
   // Half a texel in from each edge, so that filtering never reaches the
   // transparent border of the texture.
   const float uL = 0.5f / tw, uR = (static_cast<float>(w) - 0.5f) / tw;
@@ -199,10 +201,11 @@ void mxt_draw_anim(int n, int frame, int x, int y) {
   if (!rec || !frame_of(*rec, frame, f)) return;
   rt.renderer->bind_sprite(n);
   const float fx = static_cast<float>(x), fy = static_cast<float>(y);
-  const QuadVertex q[4] = {{fx + f.fw, fy, f.ul + f.du, f.vb + f.dv},
+  const float fw = static_cast<float>(f.fw), fh = static_cast<float>(f.fh);
+  const QuadVertex q[4] = {{fx + fw, fy, f.ul + f.du, f.vb + f.dv},
                            {fx, fy, f.ul, f.vb + f.dv},
-                           {fx, fy + f.fh, f.ul, f.vb},
-                           {fx + f.fw, fy + f.fh, f.ul + f.du, f.vb}};
+                           {fx, fy + fh, f.ul, f.vb},
+                           {fx + fw, fy + fh, f.ul + f.du, f.vb}};
   draw_quad(q, false);  // frames keep the repeat wrapping of the bind
 }
 
@@ -226,7 +229,7 @@ void mxt_rotozoom_anim(int n, int frame, int x, int y, double angle, double zoom
   Frame f;
   if (!rec || !frame_of(*rec, frame, f)) return;
   rt.renderer->bind_sprite(n);
-  const float tw = rec->texture_width, th = rec->texture_height;
+  const float tw = static_cast<float>(rec->texture_width), th = static_cast<float>(rec->texture_height);
   const float uL = f.ul + 0.5f / tw, uR = uL + f.du - 1.0f / tw;
   const float vB = f.vb + 0.5f / th, vT = vB + f.dv - 1.0f / th;
   const float z = static_cast<float>(zoom);
@@ -332,8 +335,8 @@ void mxt_start_poly(int sprite, int mode) {
   poly.mode = mode;
   poly.join_pending = 0;
   if (const SpriteRecord* rec = sprite >= 0 ? sprite_record(sprite) : nullptr) {
-    poly.inverse_width = rec->texture_width > 0 ? 1.0f / rec->texture_width : 0;
-    poly.inverse_height = rec->texture_height > 0 ? 1.0f / rec->texture_height : 0;
+    poly.inverse_width = rec->texture_width > 0 ? 1.0f / static_cast<float>(rec->texture_width) : 0;
+    poly.inverse_height = rec->texture_height > 0 ? 1.0f / static_cast<float>(rec->texture_height) : 0;
     poly.image_height = rec->image_height;
   }
 }

@@ -2,6 +2,7 @@
 #include "runtime/input/keymap.h"
 
 #include <array>
+#include <cstddef>
 
 namespace mxt {
 namespace {
@@ -69,7 +70,7 @@ constexpr Tables kTables;
 
 }  // namespace
 
-int dik_from_hid(int hid) { return hid > 0 && hid < kHidLimit ? kTables.to_dik[hid] : 0; }
-int hid_from_dik(int dik) { return dik > 0 && dik < 256 ? kTables.to_hid[dik] : 0; }
+int dik_from_hid(int hid) { return hid > 0 && hid < kHidLimit ? kTables.to_dik[static_cast<std::size_t>(hid)] : 0; }
+int hid_from_dik(int dik) { return dik > 0 && dik < 256 ? kTables.to_hid[static_cast<std::size_t>(dik)] : 0; }
 
 }  // namespace mxt

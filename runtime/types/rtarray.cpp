@@ -192,7 +192,7 @@ void mxt_sort_array(RtString* first, RtString* last, SortCompare compare) {
   if (!first || !last || last <= first) return;
   const ptrdiff_t n = last - first + 1;
   const Sorter sorter{first, compare};
-  sorter.sort(0, n - 1, 2 * std::bit_width(static_cast<size_t>(n)));
+  sorter.sort(0, n - 1, 2 * static_cast<int>(std::bit_width(static_cast<size_t>(n))));
 }
 
 // ---------------------------------------------------------------------------

@@ -207,7 +207,7 @@ int64_t search_bytes(const char* text, size_t text_length, const char* pattern, 
 int mxt_find_text(const RtString& text, const RtString& pattern, int start) {
   if (start < 0) start = 0;
   if (static_cast<uint32_t>(start) >= text.length) return -1;
-  return static_cast<int>(ByteSearch(pattern.data, pattern.length).find(text.data, text.length, start));
+  return static_cast<int>(ByteSearch(pattern.data, pattern.length).find(text.data, text.length, static_cast<size_t>(start)));
 }
 
 int mxt_find_text_back(const RtString& text, const RtString& pattern, int start) {

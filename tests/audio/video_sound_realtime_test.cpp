@@ -2,7 +2,7 @@
 // driver as it plays: real time by nature, so these run one at a time.
 #include <gtest/gtest.h>
 
-#include "audio/audio_support.h"
+#include "support/audio.h"
 #include "runtime/audio/video.h"
 #include "runtime/base/singletons.h"
 #include "support/child.h"

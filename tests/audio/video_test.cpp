@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <functional>
 
-#include "audio/audio_support.h"
+#include "support/audio.h"
 #include "runtime/audio/audio.h"
 #include "runtime/audio/video.h"
 #include "runtime/base/clock.h"

@@ -20,8 +20,8 @@ struct Cell {
   int c, r;
 };
 
-int cell_centre_x(int c) { return 27 + 47 * c + 25; }
-int cell_centre_y(int r) { return 27 + 47 * r + 25; }
+int cell_centre_x(int c) { return cell_box_x(c) + kCellBox / 2; }
+int cell_centre_y(int r) { return cell_box_y(r) + kCellBox / 2; }
 
 // The puzzle the program will show for the seed: the same generator and the
 // same draws, made here.
@@ -153,7 +153,7 @@ TEST(Quiltex, ARecordedGameIsWonAndLooksRightBeforeAndAfter) {
         EXPECT_LT(before.darkest(44 + 47 * c, 37 + 47 * r + block_gap(r), 16, 25), 200) << c << "," << r;
       }
   // The clash: its cell carries the red frame and a red digit.
-  const int fx = 27 + 47 * clash.c + block_gap(clash.c), fy = 27 + 47 * clash.r + block_gap(clash.r);
+  const int fx = cell_frame_x(clash.c), fy = cell_frame_y(clash.r);
   const auto mark = before.at(fx + 5, fy + 5);
   EXPECT_GT(mark[0], mark[1] + 40) << "red highlight " << mark[0] << "," << mark[1] << "," << mark[2];
   // Completed digits are drawn faded in the palette; nine is not complete yet.

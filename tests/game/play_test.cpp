@@ -34,7 +34,7 @@ class Play : public RendererTest {
   }
   // A click in the middle of a cell, then released long enough for the next.
   void click_cell(int c, int r) {
-    frame(27 + 47 * c + 25, 27 + 47 * r + 25, 1);
+    frame(cell_box_x(c) + kCellBox / 2, cell_box_y(r) + kCellBox / 2, 1);
     idle(6);
   }
   void select(int d) {
@@ -110,11 +110,11 @@ TEST_F(Play, KeyOneAndPaletteNineInOneFrameLeaveNineSelected) {
 TEST_F(Play, InTheOverlapOfTwoBoxesTheLowerRowAndColumnTakeTheClick) {
   select(3);
   // x 27 + 47*1 .. + 49 overlaps cell 2 starting at 27 + 47*2: x = 121..123
-  frame(122, 27 + 47 * 4 + 25, 1);
+  frame(122, cell_box_y(4) + kCellBox / 2, 1);
   EXPECT_EQ(cell_value(1, 4), 3);
   EXPECT_EQ(cell_value(2, 4), 0);
   idle(6);
-  frame(27 + 47 * 6 + 25, 27 + 47 * 5 + 48, 1);  // rows 5 and 6 overlap
+  frame(cell_box_x(6) + kCellBox / 2, cell_box_y(5) + 48, 1);  // rows 5 and 6 overlap
   EXPECT_EQ(cell_value(6, 5), 3);
   EXPECT_EQ(cell_value(6, 6), 0);
 }
@@ -123,7 +123,7 @@ TEST_F(Play, AHeldButtonTogglesTheCellEveryTenFrames) {
   select(8);
   std::vector<int> values;
   for (int f = 0; f < 31; ++f) {
-    frame(27 + 47 * 7 + 25, 27 + 47 * 7 + 25, 1);
+    frame(cell_box_x(7) + kCellBox / 2, cell_box_y(7) + kCellBox / 2, 1);
     values.push_back(cell_value(7, 7));
   }
   EXPECT_EQ(values[0], 8);
@@ -144,7 +144,7 @@ TEST_F(Play, TheWinComesTheFrameAfterTheLastDigitAndTheTapeMovesOneLater) {
   const int last = solution_grid(8, 8);
   put(8, 8, 0, 0);
   select(last);
-  frame(27 + 47 * 8 + 25, 27 + 47 * 8 + 25, 1);
+  frame(cell_box_x(8) + kCellBox / 2, cell_box_y(8) + kCellBox / 2, 1);
   EXPECT_EQ(cell_value(8, 8), last);
   EXPECT_EQ(state.won, 0) << "the counts of that frame came before the click";
   frame(-50, -50, 0);

@@ -36,10 +36,6 @@ void make_sprite(int n, int w, int h, const std::function<int32_t(int, int)>& co
   ASSERT_TRUE(mxt_sprite_from_array(a, n, w, h));
 }
 
-bool near(const Rgba& a, const Rgba& b, int tolerance) {
-  return std::abs(a.r - b.r) <= tolerance && std::abs(a.g - b.g) <= tolerance && std::abs(a.b - b.b) <= tolerance;
-}
-
 class Draw : public RendererTest {};
 
 }  // namespace
@@ -122,19 +118,20 @@ TEST_F(Draw, AlphaModesBlendAsStated) {
   renderer->set_clear_colour(0x000080);  // dark red background (128, 0, 0)
   mxt_set_alpha_mode(-0.25);
   mxt_draw_sprite(1, 0, 0);
-  EXPECT_TRUE(near(read_pixel(1, 1), Rgba{159, 64, 64, 0}, 1)) << read_pixel(1, 1);
+  // Alpha blends like the colours: 0.25 x 0.25 + 0.75 x 1 of the opaque frame.
+  EXPECT_TRUE(near(read_pixel(1, 1), Rgba{159, 64, 64, 207}, 1)) << read_pixel(1, 1);
   mxt_set_alpha_mode(3);  // additive at full strength
   mxt_draw_sprite(1, 10, 0);
   EXPECT_EQ(read_pixel(11, 1), kWhite);
   mxt_set_alpha_mode(0.5);  // additive at half
   mxt_draw_sprite(1, 20, 0);
-  EXPECT_TRUE(near(read_pixel(21, 1), Rgba{255, 128, 128, 0}, 1)) << read_pixel(21, 1);
+  EXPECT_TRUE(near(read_pixel(21, 1), Rgba{255, 128, 128, 255}, 1)) << read_pixel(21, 1);
 
   // Opaque mode: a transparent texel shows its own colour.
   make_sprite(3, 4, 4, [](int, int) { return abgr(0, 0, 255, 0); });
   mxt_set_alpha_mode(0);
   mxt_draw_sprite(3, 30, 0);
-  EXPECT_TRUE(near(read_pixel(31, 1), kBlue, 0)) << read_pixel(31, 1);
+  EXPECT_TRUE(near(read_pixel(31, 1), Rgba{0, 0, 255, 0}, 0)) << read_pixel(31, 1) << ": the texel, its alpha too";
   mxt_set_alpha_mode(-1);
   mxt_draw_sprite(3, 40, 0);
   EXPECT_EQ(read_pixel(41, 1), (Rgba{128, 0, 0, 255})) << "blended away";
@@ -175,12 +172,12 @@ TEST_F(Draw, StateChangesBetweenDrawsApplyOnlyToLaterDraws) {
   mxt_set_smoothing(0);
   mxt_draw_sprite(1, 30, 20);
   EXPECT_EQ(read_pixel(4, 4), kWhite);
-  EXPECT_TRUE(near(read_pixel(4, 24), Rgba{128, 128, 128, 0}, 1)) << read_pixel(4, 24);
-  EXPECT_TRUE(near(read_pixel(13, 4), Rgba{128, 128, 255, 0}, 1)) << read_pixel(13, 4);
+  EXPECT_TRUE(near(read_pixel(4, 24), Rgba{128, 128, 128, 191}, 1)) << read_pixel(4, 24);
+  EXPECT_TRUE(near(read_pixel(13, 4), Rgba{128, 128, 255, 191}, 1)) << read_pixel(13, 4);
   EXPECT_EQ(read_pixel(22, 4), kWhite);
   delete_sprite(2);
   mxt_draw_sprite(1, 60, 60);
-  EXPECT_TRUE(near(read_pixel(62, 62), Rgba{128, 128, 128, 0}, 1));
+  EXPECT_TRUE(near(read_pixel(62, 62), Rgba{128, 128, 128, 191}, 1)) << read_pixel(62, 62);
 }
 
 TEST_F(Draw, LinesDotsAndRectangles) {

@@ -84,7 +84,7 @@ TEST(Bmp, SixteenAndThirtyTwoBitsAndBitfields) {
   spec.width = 3;
   spec.height = 1;
   spec.bits = 16;
-  spec.pixel_data = bmp_rows(3, 1, 16, [](int x, int) { return std::array<uint32_t, 3>{0x7FFF, 0x001F, 0x7C00}[x]; });
+  spec.pixel_data = bmp_rows(3, 1, 16, [](int x, int) { return std::array<uint32_t, 3>{0x7FFF, 0x001F, 0x7C00}[static_cast<size_t>(x)]; });
   ImageBuffer image;
   ASSERT_TRUE(decode_bmp(image, bytes_of(build_bmp(spec)), -1));
   EXPECT_EQ(px(image, 0, 0), (std::array<int, 4>{255, 255, 255, 255}));
@@ -93,7 +93,7 @@ TEST(Bmp, SixteenAndThirtyTwoBitsAndBitfields) {
 
   spec.compression = 3;  // 5-6-5
   spec.masks = {0xF800, 0x07E0, 0x001F};
-  spec.pixel_data = bmp_rows(3, 1, 16, [](int x, int) { return std::array<uint32_t, 3>{0xF800, 0x07E0, 0xFFFF}[x]; });
+  spec.pixel_data = bmp_rows(3, 1, 16, [](int x, int) { return std::array<uint32_t, 3>{0xF800, 0x07E0, 0xFFFF}[static_cast<size_t>(x)]; });
   ASSERT_TRUE(decode_bmp(image, bytes_of(build_bmp(spec)), -1));
   EXPECT_EQ(px(image, 0, 0), (std::array<int, 4>{255, 0, 0, 255}));
   EXPECT_EQ(px(image, 1, 0), (std::array<int, 4>{0, 255, 0, 255}));

@@ -24,8 +24,8 @@ Reading read_mouse() {
 void window_point(int lx, int ly, int* wx, int* wy) {
   const mxt::VirtualScreen& vs = mxt::rt.renderer->virtual_screen;
   if (vs.scale != 0) {
-    lx = vs.offset_x + static_cast<int>(lx * vs.scale);
-    ly = vs.offset_y + static_cast<int>(ly * vs.scale);
+    lx = vs.offset_x + static_cast<int>(static_cast<float>(lx) * vs.scale);
+    ly = vs.offset_y + static_cast<int>(static_cast<float>(ly) * vs.scale);
   }
   mxt::logical_to_window(mxt::rt.renderer->orientation, lx, ly, kWidth, kHeight, wx, wy);
 }

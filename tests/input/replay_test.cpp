@@ -10,6 +10,7 @@
 #include <set>
 
 #include "support/child.h"
+#include "support/images.h"
 
 using namespace mxt_test;
 
@@ -34,18 +35,6 @@ Session run_input(const TempDir& dir, const std::string& scenario, const std::st
   return r;
 }
 
-size_t colours_in(const std::string& png) {
-  mxt::ImageBuffer image;
-  if (!mxt::decode_png(image, std::span(reinterpret_cast<const uint8_t*>(png.data()), png.size()), -1)) return 0;
-  std::set<uint32_t> colours;
-  for (int i = 0; i < image.width * image.height; ++i) {
-    uint32_t c;
-    std::memcpy(&c, image.pixels + static_cast<size_t>(i) * 4, 4);
-    colours.insert(c);
-  }
-  return colours.size();
-}
-
 std::string replace_line(const std::string& text, const std::string& starts, const std::string& with) {
   std::string out;
   for (const std::string& line : split_lines(text)) out += (line.rfind(starts, 0) == 0 ? with : line) + "\n";
@@ -60,7 +49,7 @@ TEST(Replay, ARecordedSessionReplaysToTheSamePicture) {
   const Session live = run_input(dir, "draw", "live", {{"MXT_RECORD", rec}}, "20");
   ASSERT_EQ(live.result.exit_code, 0) << live.result.err;
   ASSERT_FALSE(live.shot.empty());
-  ASSERT_GE(colours_in(live.shot), 5u) << "the clicks drew coloured squares";
+  ASSERT_GE(count_colours(live.shot), 5u) << "the clicks drew coloured squares";
   const std::string recording = read_file(rec);
   EXPECT_EQ(recording.rfind("moxtril-replay 1\nseed ", 0), 0u) << recording;
   EXPECT_NE(recording.find(" mouse-down 3\n"), std::string::npos) << recording;
@@ -92,7 +81,7 @@ TEST(Replay, RelativeMotionOfAHiddenPointerReplaysToo) {
   EXPECT_NE(read_file(rec).find(" 60 70\n"), std::string::npos) << read_file(rec);
   const Session replay = run_input(dir, "hidden", "replay", {{"MXT_REPLAY", rec}}, "10");
   ASSERT_EQ(replay.result.exit_code, 0) << replay.result.err;
-  ASSERT_GE(colours_in(live.shot), 3u);
+  ASSERT_GE(count_colours(live.shot), 3u);
   EXPECT_TRUE(replay.shot == live.shot);
 }
 

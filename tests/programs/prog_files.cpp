@@ -16,9 +16,9 @@ std::string read_through_layer(const char* name) {
   mxt::RtFile f;
   if (!mxt::open_read(f, resolved)) return "unopenable";
   std::string bytes(static_cast<size_t>(f.size), '\0');
-  mxt::read_bytes(f, bytes.data(), f.size);
+  const bool read = mxt::read_bytes(f, bytes.data(), f.size);
   mxt::close(f);
-  return bytes;
+  return read ? bytes : "unreadable";
 }
 
 void say_temp_copy() {

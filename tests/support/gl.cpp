@@ -7,6 +7,11 @@
 
 namespace mxt_test {
 
+bool near(const Rgba& a, const Rgba& b, int tolerance) {
+  auto close = [tolerance](int p, int q) { return p - q <= tolerance && q - p <= tolerance; };
+  return close(a.r, b.r) && close(a.g, b.g) && close(a.b, b.b) && close(a.a, b.a);
+}
+
 Rgba read_pixel(int x, int y) {
   GLint vp[4];
   glGetIntegerv(GL_VIEWPORT, vp);

@@ -16,6 +16,9 @@ struct Rgba {
   bool operator==(const Rgba&) const = default;
 };
 
+// Every channel within the tolerance of the other's, alpha included.
+bool near(const Rgba& a, const Rgba& b, int tolerance);
+
 // The pixel at window (x, y), origin top-left, from the back buffer.
 Rgba read_pixel(int x, int y);
 float read_depth(int x, int y);

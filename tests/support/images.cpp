@@ -5,19 +5,14 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <set>
+#include <span>
 #include <stdexcept>
 
+#include "runtime/gfx2d/image.h"
+
 namespace mxt_test {
-
-void put16(std::string& s, uint32_t v) {
-  s += static_cast<char>(v & 0xFF);
-  s += static_cast<char>((v >> 8) & 0xFF);
-}
-
-void put32(std::string& s, uint32_t v) {
-  put16(s, v & 0xFFFF);
-  put16(s, v >> 16);
-}
 
 std::string build_bmp(const BmpSpec& spec) {
   std::string header;
@@ -146,6 +141,18 @@ std::string build_jpeg(int width, int height, int components, const std::vector<
   std::string out(reinterpret_cast<char*>(buffer), size);
   std::free(buffer);
   return out;
+}
+
+size_t count_colours(const std::string& png) {
+  mxt::ImageBuffer image;
+  if (!mxt::decode_png(image, std::span(reinterpret_cast<const uint8_t*>(png.data()), png.size()), -1)) return 0;
+  std::set<uint32_t> colours;
+  for (int i = 0; i < image.width * image.height; ++i) {
+    uint32_t c;
+    std::memcpy(&c, image.pixels + static_cast<size_t>(i) * 4, 4);
+    colours.insert(c);
+  }
+  return colours.size();
 }
 
 }  // namespace mxt_test

@@ -9,13 +9,15 @@
 #include <string>
 #include <vector>
 
+#include "runtime/types/bytes.h"
+
 namespace mxt_test {
 
 using Rgb = std::array<uint8_t, 3>;
 
 // Little-endian fields appended to a file being built.
-void put16(std::string& s, uint32_t v);
-void put32(std::string& s, uint32_t v);
+inline void put16(std::string& s, uint32_t v) { mxt::append_le16(s, v); }
+inline void put32(std::string& s, uint32_t v) { mxt::append_le32(s, v); }
 
 struct BmpSpec {
   int width = 0, height = 0;        // height < 0: top-down
@@ -48,5 +50,9 @@ std::string build_png(const PngSpec& spec);
 // A JPEG of w x h from RGB (components 3) or grey (components 1) samples.
 std::string build_jpeg(int width, int height, int components, const std::vector<uint8_t>& samples,
                        bool progressive, int quality = 95);
+
+// The number of different RGBA values in a PNG file's pixels; 0 when it
+// does not decode.
+size_t count_colours(const std::string& png);
 
 }  // namespace mxt_test

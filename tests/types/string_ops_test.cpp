@@ -166,7 +166,7 @@ TEST(StringOps, SearchAgreesWithStdStringOnRandomTexts) {
     for (char& c : pattern) c = static_cast<char>("ab\xE9"[rng() % 3]);
     if (rng() % 2) text.insert(rng() % (text.size() + 1), pattern);
     const int start = static_cast<int>(rng() % 62);
-    const size_t expected = start < static_cast<int>(text.size()) ? text.find(pattern, start) : std::string::npos;
+    const size_t expected = start < static_cast<int>(text.size()) ? text.find(pattern, static_cast<size_t>(start)) : std::string::npos;
     ASSERT_EQ(mxt_find_text(RtString(text), RtString(pattern), start),
               expected == std::string::npos ? -1 : static_cast<int>(expected))
         << text << " / " << pattern << " from " << start;

@@ -1,4 +1,4 @@
-#include "audio/audio_support.h"
+#include "support/audio.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -85,7 +85,7 @@ double rms(const std::vector<int16_t>& s, int64_t from, int64_t to) {
   to = std::min<int64_t>(to, static_cast<int64_t>(s.size()));
   if (to <= from) return 0;
   double sum = 0;
-  for (int64_t i = from; i < to; ++i) sum += double(s[i]) * s[i];
+  for (int64_t i = from; i < to; ++i) sum += double(s[static_cast<size_t>(i)]) * s[static_cast<size_t>(i)];
   return std::sqrt(sum / double(to - from));
 }
 
@@ -94,7 +94,7 @@ double frequency(const std::vector<int16_t>& s, int64_t from, int64_t to, int ra
   to = std::min<int64_t>(to, static_cast<int64_t>(s.size()));
   int64_t first = -1, last = -1, crossings = 0;
   for (int64_t i = from + 1; i < to; ++i) {
-    if (s[i - 1] < 0 && s[i] >= 0) {
+    if (s[static_cast<size_t>(i - 1)] < 0 && s[static_cast<size_t>(i)] >= 0) {
       if (first < 0) first = i;
       last = i;
       ++crossings;

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <thread>
 
-#include "audio/audio_support.h"
+#include "support/audio.h"
 #include "runtime/audio/music.h"
 #include "runtime/audio/audio.h"
 #include "runtime/base/clock.h"
