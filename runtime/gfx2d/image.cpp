@@ -176,9 +176,11 @@ bool write_image(const RtString& name, const ImageBuffer& image) {
   RtFile f;
   if (!open_write(f, name)) return false;
   const bool written = write_bytes(f, bytes.data(), static_cast<int64_t>(bytes.size()));
-  // A write can fail as late as the close; either way the picture is not there.
+  // A write can fail as late as the close; either way no half picture stays.
   const bool closed = close(f);
-  return written && closed;
+  if (written && closed) return true;
+  remove_path(platform_name(name));
+  return false;
 }
 
 }  // namespace mxt

@@ -113,7 +113,8 @@ class RtString {
   // power-of-two blocks that later growth reuses.
   static constexpr uint32_t kExactBlockLimit = 4096;
   static size_t block_bytes(uint32_t capacity) noexcept {
-    return capacity <= kExactBlockLimit ? capacity : std::bit_ceil(capacity);
+    // In 64 bits: above 2 GiB the next power of two no longer fits 32.
+    return capacity <= kExactBlockLimit ? capacity : std::bit_ceil(static_cast<uint64_t>(capacity));
   }
 };
 

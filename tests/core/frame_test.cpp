@@ -1,12 +1,19 @@
 // The frame loop seen from outside: a real program driven by injected events.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "runtime/gfx2d/image.h"
 #include "support/child.h"
 
 using namespace mxt_test;
 
 namespace {
+
+// The program under a file size limit of nothing: every write to a file fails.
+ChildResult run_without_room(const std::string& program, const ChildOptions& options) {
+  return run_child("/bin/sh", {"-c", "trap '' XFSZ; ulimit -f 0; exec \"$0\"", program}, options);
+}
 
 std::vector<std::string> run_frame(const std::string& scenario,
                                    std::vector<std::pair<std::string, std::string>> env = {}) {
@@ -102,4 +109,27 @@ TEST(FrameLoop, HeadlessRunEndsAfterTheFramesAndSavesTheLastOne) {
     const uint8_t* p = image.pixel(x, y);
     EXPECT_EQ((std::vector<int>{p[0], p[1], p[2], p[3]}), (std::vector<int>{255, 0, 0, 255})) << x << "," << y;
   }
+}
+
+TEST(FrameLoop, ARelativeScreenshotNameMeansTheFolderTheProgramStartedIn) {
+  TempDir here;
+  ChildOptions options;
+  options.env = {{"MXT_TEST_SCENARIO", "headless"}, {"MXT_FRAMES", "2"}, {"MXT_SCREENSHOT", "shots/last.png"},
+                 {"TMPDIR", here.path()}};
+  options.cwd = here.path();
+  std::filesystem::create_directory(here.file("shots"));
+  const ChildResult r = run_child(test_program("prog_frame"), {}, options);
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_TRUE(file_exists(here.file("shots/last.png"))) << "not in the program's own folder, which start-up made current";
+}
+
+TEST(FrameLoop, AScreenshotThatCannotBeWrittenIsReportedAndLeavesNoHalfFile) {
+  TempDir here;
+  ChildOptions options;
+  options.env = {{"MXT_TEST_SCENARIO", "headless"}, {"MXT_FRAMES", "2"}, {"MXT_SCREENSHOT", here.file("last.png")},
+                 {"TMPDIR", here.path()}};
+  const ChildResult r = run_without_room(test_program("prog_frame"), options);
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_NE(r.err.find("moxtril: cannot write the screenshot " + here.file("last.png")), std::string::npos) << r.err;
+  EXPECT_FALSE(file_exists(here.file("last.png")));
 }

@@ -18,7 +18,9 @@ struct ProgramRun {
 
 ProgramRun run_scenario(const std::string& scenario, const TempDir& tmp, const std::string& cwd = "") {
   ChildOptions options;
-  options.env = {{"MXT_TEST_SCENARIO", scenario}, {"TMPDIR", tmp.path()}};
+  // Under AddressSanitizer a failed allocation returns null, as it does without it.
+  options.env = {{"MXT_TEST_SCENARIO", scenario}, {"TMPDIR", tmp.path()},
+                 {"ASAN_OPTIONS", "allocator_may_return_null=1"}};
   options.cwd = cwd;
   ProgramRun run;
   run.result = run_child(test_program("prog_lifecycle"), {"first arg", "plain", "q\"uote"}, options);
@@ -38,6 +40,34 @@ TEST(Lifecycle, ReportedErrorsPrintHexAndTheProgramEndsWithExit) {
   const std::vector<std::string> expected = {"error: 9", "error: 1a", "last 26", "main returns",
                                              "quit callback", "exit"};
   EXPECT_EQ(run.out, expected) << run.result.out;
+}
+
+TEST(Lifecycle, RunningOutOfMemoryEndsInOrderWithErrorSeven) {
+  for (const char* scenario : {"out_of_memory", "string_too_long"}) {
+    SCOPED_TRACE(scenario);
+    TempDir tmp;
+    const ProgramRun run = run_scenario(scenario, tmp);
+    EXPECT_EQ(run.result.signal, 0) << "no abort: " << run.result.err;
+    EXPECT_EQ(run.result.exit_code, 0) << run.result.err;
+    ASSERT_GE(run.out.size(), 3u) << run.result.out;
+    EXPECT_EQ(run.out[run.out.size() - 3], "error: 7");
+    EXPECT_EQ(run.out[run.out.size() - 2], "quit callback") << "the orderly end";
+    EXPECT_EQ(run.out.back(), "exit");
+    EXPECT_EQ(run.result.out.find("not reached"), std::string::npos);
+    ASSERT_FALSE(run.log.empty());
+    EXPECT_EQ(run.log.back(), "mxt is shutdown");
+  }
+}
+
+TEST(Lifecycle, AnExceptionEscapingTheGameEndsItInOrderNotByTerminate) {
+  TempDir tmp;
+  const ProgramRun run = run_scenario("exception", tmp);
+  EXPECT_EQ(run.result.signal, 0) << run.result.err;
+  EXPECT_EQ(run.result.exit_code, 0) << run.result.err;
+  const std::vector<std::string> expected = {"error: 7", "quit callback", "exit"};
+  EXPECT_EQ(run.out, expected) << run.result.out;
+  const std::string log = read_file(tmp.file("ErrorLog.txt"));
+  EXPECT_NE(log.find("uncaught exception: the game's own"), std::string::npos) << log;
 }
 
 TEST(Lifecycle, FailedAssertionReportsTwentyOneAndEndsWithCodeZero) {

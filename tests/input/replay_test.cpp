@@ -149,3 +149,17 @@ TEST(Replay, AMalformedFileStopsTheProgramNamingFileAndLine) {
   EXPECT_EQ(unwritable.exit_code, 1);
   EXPECT_NE(unwritable.err.find("cannot write the recording"), std::string::npos) << unwritable.err;
 }
+
+TEST(Replay, ARecordingThatCannotBeWrittenCompletelyIsReported) {
+  TempDir dir;
+  ChildOptions options;
+  options.env = {{"MXT_TEST_SCENARIO", "draw"}, {"TMPDIR", dir.path()}, {"MXT_FRAMES", "8"},
+                 {"MXT_RECORD", dir.file("rec.txt")}};
+  // A file size limit of nothing: the recording opens, and no write reaches it.
+  const ChildResult r = run_child("/bin/sh", {"-c", "trap '' XFSZ; ulimit -f 0; exec \"$0\"", test_program("prog_input")},
+                                  options);
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_NE(r.err.find("moxtril: the recording " + dir.file("rec.txt") + " could not be written completely"),
+            std::string::npos)
+      << r.err;
+}

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <stdexcept>
 #include <string>
 
 #include "runtime/core/runtime.h"
@@ -85,6 +86,20 @@ int mxt_main() {
     std::fflush(stdout);
     mxt_breakpoint(26);
     mxt_assert(0);
+  } else if (s == "out_of_memory") {
+    // More than any machine gives: the allocation fails inside a command's
+    // own call of operator new.
+    const size_t huge = size_t{1} << 62;
+    say("allocating\n");
+    volatile char* p = new char[huge];
+    p[0] = 1;
+    say("not reached\n");
+  } else if (s == "string_too_long") {
+    RtString text("x");
+    text.reserve(0xFFFFFFF8u);  // more than a string's 32-bit capacity can hold
+    say("not reached\n");
+  } else if (s == "exception") {
+    throw std::runtime_error("the game's own");
   } else if (s == "frames") {
     for (int i = 0; i < 3; ++i) mxt_show_screen();
     say("frames done\n");

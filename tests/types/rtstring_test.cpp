@@ -87,6 +87,18 @@ TEST(RtString, LongStringsKeepTheCapacityRuleAndContent) {
   EXPECT_EQ(copy.view(), expected + expected);
 }
 
+TEST(RtString, BlocksUnderneathHoldTheirCapacityAllTheWayToTheLargest) {
+  // Buffers up to 4 KiB are exact; above, the next power of two, computed
+  // wide enough that a capacity past 2 GiB does not wrap to nothing.
+  EXPECT_EQ(RtString::block_bytes(16), 16u);
+  EXPECT_EQ(RtString::block_bytes(RtString::kExactBlockLimit), 4096u);
+  EXPECT_EQ(RtString::block_bytes(4112), 8192u);
+  EXPECT_EQ(RtString::block_bytes(0x80000000u), 0x80000000u);
+  EXPECT_EQ(RtString::block_bytes(0x80000010u), uint64_t{1} << 32);
+  EXPECT_EQ(RtString::block_bytes(0xFFFFFFF0u), uint64_t{1} << 32);
+  for (uint32_t c : {4112u, 70000u, 0x40000010u, 0x80000010u, 0xFFFFFFF0u}) EXPECT_GE(RtString::block_bytes(c), c);
+}
+
 TEST(RtString, AssignmentKeepsBufferForEmptySourceAndIgnoresSelf) {
   RtString s("hello world");
   const uint32_t cap = s.capacity;
