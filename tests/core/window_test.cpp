@@ -1,6 +1,8 @@
 // Window modes seen from outside.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include "support/child.h"
 
 using namespace mxt_test;
@@ -27,6 +29,21 @@ TEST(WindowModes, StartUpShowsACentredWindowWithTheTitle) {
   const WindowRun run = run_window("");
   ASSERT_FALSE(run.out.empty());
   EXPECT_EQ(run.out[0], "start: 320x200 shown=1 fullscreen=0 title=Window \xC3\xA9");
+}
+
+TEST(WindowModes, TheWindowIsCentredOnTheWorkAreaByTheRuntimesArithmetic) {
+  const WindowRun run = run_window("where");
+  ASSERT_GE(run.out.size(), 2u);
+  int x = 0, y = 0, left = 0, top = 0, work_w = 0, work_h = 0;
+  ASSERT_EQ(std::sscanf(run.out[1].c_str(), "client at %d %d, borders %d %d, work area %d %d", &x, &y, &left, &top,
+                        &work_w, &work_h),
+            6)
+      << run.out[1];
+  ASSERT_GT(work_w, 320);
+  // The outer frame's corner at half the spare room, halves truncated; the
+  // client area inside the frame's borders.
+  EXPECT_EQ(x, (work_w - 320) / 2 + left);
+  EXPECT_EQ(y, (work_h - 200) / 2 + top);
 }
 
 TEST(WindowModes, SetScreenResizesAndSettlesForFiveFrames) {

@@ -48,6 +48,14 @@ int mxt_main() {
     mxt_screen_size(w, h);
     std::printf("screen size %dx%d\n", w, h);
     describe("after");
+  } else if (s == "where") {
+    SDL_Window* w = SDL_GL_GetCurrentWindow();
+    int x = 0, y = 0, top = 0, left = 0, bottom = 0, right = 0;
+    SDL_GetWindowPosition(w, &x, &y);
+    SDL_GetWindowBordersSize(w, &top, &left, &bottom, &right);
+    SDL_Rect work{};
+    SDL_GetDisplayUsableBounds(SDL_GetWindowDisplayIndex(w), &work);
+    std::printf("client at %d %d, borders %d %d, work area %d %d\n", x, y, left, top, work.w, work.h);
   } else if (s == "hidden") {
     mxt::enter_hidden_state();
     describe("hidden");
