@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
 # Bunnymark: the runtime against LOVE 11.4, interleaved, three rounds, medians.
-# usage: bench/bunnymark/run.sh [build dir, default build-rel]
+# usage: LOVE_BUNNYMARK_DIR=<folder of the LOVE program> bench/bunnymark/run.sh [build dir, default build-rel]
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 build="${1:-$here/../../build-rel}"
 ours="$build/bench/bunnymark/bench_bunnymark"
-love_dir="${LOVE_BUNNYMARK_DIR:-$here/../../../shared/bench/love}"
+love_dir="${LOVE_BUNNYMARK_DIR:?set LOVE_BUNNYMARK_DIR to the folder of the LOVE bunnymark program (main.lua)}"
 export SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy
 results=$(mktemp)
 run() { "$@" 2>/dev/null | grep '^RESULT' >> "$results" || true; }

@@ -36,7 +36,7 @@ int mxt_int_length(int value);                                   // length of th
 int mxt_char_code(const RtString& text);                         // first byte 0..255; 0 for ""
 RtString mxt_char_text(int code);                                // one byte, code's low 8 bits; 0 gives length 1
 RtString mxt_upper_text(const RtString& text);                   // code page 1252 letters
-RtString mxt_lower_text(const RtString& text);
+RtString mxt_lower_text(const RtString& text);                   // code page 1252 letters
 
 // ---------------------------------------------------------------------------
 // Strings: Searching, replacing, trimming and splitting
@@ -101,9 +101,9 @@ void mxt_read_text(RtString& out);       // text: copied; number: its text ("3" 
 // ---------------------------------------------------------------------------
 // Numbers: trigonometry in degrees
 
-double mxt_sin(double degrees);
-double mxt_cos(double degrees);
-double mxt_tan(double degrees);
+double mxt_sin(double degrees);                  // sine of an angle in degrees
+double mxt_cos(double degrees);                  // cosine
+double mxt_tan(double degrees);                  // tangent
 double mxt_atan2(double y, double x);            // degrees, -180..180
 double mxt_asin(double v);                       // 90 for v >= 1, -90 for v <= -1
 double mxt_acos(double v);                       // 0 for v >= 1, 180 for v <= -1
@@ -112,22 +112,22 @@ double mxt_acos(double v);                       // 0 for v >= 1, 180 for v <= -
 // Numbers: other math
 
 int mxt_to_int(double value);                    // truncated toward zero; NaN and out of range: INT32_MIN
-double mxt_pow(double x, double y);
+double mxt_pow(double x, double y);              // x to the power y
 int mxt_mod(int i, int j);                       // remainder with the sign of i; 0 when j is 0
 double mxt_fmod(double x, double y);             // 0 when y is 0
-double mxt_floor(double x);
-double mxt_ceil(double x);
-double mxt_sqrt(double x);
+double mxt_floor(double x);                      // the whole number at or below
+double mxt_ceil(double x);                       // the whole number at or above
+double mxt_sqrt(double x);                       // square root; NaN below 0
 double mxt_log(double x);                        // natural logarithm
-double mxt_max(double p, double q);
+double mxt_max(double p, double q);              // the larger; q when they are equal or one is NaN
 int mxt_max(int p, double q);                    // q truncated to an integer first
-int mxt_max(int p, int q);
-double mxt_max(double p, int q);
-double mxt_min(double p, double q);
-double mxt_min(double p, float q);
-int mxt_min(int p, int q);
-double mxt_min(double p, int q);
-double mxt_min(int p, double q);
+int mxt_max(int p, int q);                       // the larger
+double mxt_max(double p, int q);                 // the larger, as a number
+double mxt_min(double p, double q);              // the smaller; q when they are equal or one is NaN
+double mxt_min(double p, float q);               // the smaller, q widened
+int mxt_min(int p, int q);                       // the smaller
+double mxt_min(double p, int q);                 // the smaller, as a number
+double mxt_min(int p, double q);                 // the smaller, as a number
 
 // ---------------------------------------------------------------------------
 // Numbers: random

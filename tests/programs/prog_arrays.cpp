@@ -5,13 +5,11 @@
 #include <string>
 
 #include "runtime/moxtril.h"
+#include "tests/programs/scenario.h"
 
 namespace {
 
-std::string scenario() {
-  const char* s = std::getenv("MXT_TEST_SCENARIO");
-  return s ? s : "";
-}
+using scenario_support::scenario;
 
 RtArray<int> ints;
 RtArray<double> numbers;

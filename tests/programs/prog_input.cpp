@@ -11,6 +11,7 @@
 
 #include "runtime/input/keymap.h"
 #include "runtime/moxtril.h"
+#include "tests/programs/scenario.h"
 #include "runtime/platform/platform.h"
 #include "tests/support/events.h"
 
@@ -20,10 +21,7 @@ using mxt_test::push_button;
 using mxt_test::push_move;
 using mxt_test::push_wheel;
 
-std::string scenario() {
-  const char* s = std::getenv("MXT_TEST_SCENARIO");
-  return s ? s : "";
-}
+using scenario_support::scenario;
 
 void push_dik(int dik, bool down) { mxt_test::push_key(mxt::hid_from_dik(dik), down); }
 

@@ -8,14 +8,12 @@
 
 #include "runtime/core/runtime.h"
 #include "runtime/moxtril.h"
+#include "tests/programs/scenario.h"
 #include "runtime/platform/platform.h"
 
 namespace {
 
-std::string scenario() {
-  const char* s = std::getenv("MXT_TEST_SCENARIO");
-  return s ? s : "";
-}
+using scenario_support::scenario;
 
 void say(const char* text) { mxt_stdout(text); }
 

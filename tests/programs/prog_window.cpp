@@ -9,13 +9,11 @@
 #include "runtime/core/runtime.h"
 #include "runtime/core/window.h"
 #include "runtime/moxtril.h"
+#include "tests/programs/scenario.h"
 
 namespace {
 
-std::string scenario() {
-  const char* s = std::getenv("MXT_TEST_SCENARIO");
-  return s ? s : "";
-}
+using scenario_support::scenario;
 
 void describe(const char* when) {
   SDL_Window* w = SDL_GL_GetCurrentWindow();

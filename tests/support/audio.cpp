@@ -34,6 +34,14 @@ std::string tone_wav(double frequency, double seconds, double amplitude, int rat
   return w;
 }
 
+bool ffmpeg_has_encoders(const std::vector<std::string>& encoders) {
+  const ChildResult r = run_child("/usr/bin/ffmpeg", {"-hide_banner", "-encoders"});
+  if (r.exit_code != 0) return false;
+  for (const std::string& e : encoders)
+    if (r.out.find(" " + e + " ") == std::string::npos) return false;
+  return true;
+}
+
 std::string made_media(const std::string& name, const std::vector<std::string>& ffmpeg_args) {
   const std::string dir = std::string(MXT_BINARY_DIR) + "/test-media";
   const std::string path = dir + "/" + name;

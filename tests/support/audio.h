@@ -3,6 +3,8 @@
 // what the audio device played, through SDL's disk driver.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -11,6 +13,16 @@ namespace mxt_test {
 
 // A 16-bit mono WAV file of a sine tone (amplitude as a share of full scale).
 std::string tone_wav(double frequency, double seconds, double amplitude, int rate = 44100);
+
+// Whether the ffmpeg tool is there and can encode with each of these
+// encoders ("libvpx", "aac", ...). Tests that need a missing one skip with a
+// message rather than fail.
+bool ffmpeg_has_encoders(const std::vector<std::string>& encoders);
+#define MXT_SKIP_WITHOUT_ENCODERS(...)                                                        \
+  do {                                                                                        \
+    if (!::mxt_test::ffmpeg_has_encoders({__VA_ARGS__}))                                      \
+      GTEST_SKIP() << "the ffmpeg tool or one of its encoders (" #__VA_ARGS__ ") is missing"; \
+  } while (0)
 
 // A media file made by the ffmpeg tool with these arguments (the output name
 // is appended), kept under the build folder; the path, or "" when it failed.
