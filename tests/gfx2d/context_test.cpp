@@ -215,12 +215,20 @@ TEST_F(Context, ExtensionsAreProbedAndMissingEntryPointsLogged) {
 }
 
 TEST(ContextCreation, MultisampleRequestsHalveUntilAFormatExists) {
-  // Mesa's software renderer offers 4 samples at most: 8 is asked, then 4.
   VuduRODoverore* r = make_renderer(64, 48, 8);
   ASSERT_NE(r, nullptr);
-  EXPECT_EQ(r->samples_obtained, 4);
   GLint samples = 0;
   glGetIntegerv(GL_SAMPLES, &samples);
-  EXPECT_EQ(samples, 4);
+  if (r->gl_renderer_name.find("llvmpipe") != std::string::npos) {
+    // Mesa's software renderer offers 4 samples at most: 8 is asked, then 4.
+    EXPECT_EQ(r->samples_obtained, 4);
+    EXPECT_EQ(samples, 4);
+  } else {
+    // Elsewhere: a count on the halving ladder that the context really has.
+    EXPECT_TRUE(r->samples_obtained == 8 || r->samples_obtained == 4 || r->samples_obtained == 2 ||
+                r->samples_obtained == 1 || r->samples_obtained == 0)
+        << r->samples_obtained;
+    EXPECT_EQ(samples, r->samples_obtained) << r->gl_renderer_name;
+  }
   destroy_renderer(r);
 }
