@@ -207,15 +207,18 @@ void frame_upkeep() {
 namespace {
 
 // A fresh look at the devices for the wait: the mouse records sampled and
-// the key snapshot taken now, not throttled.
-void refresh_input_now() {
-  if (!rt.input) return;
-  rt.input->sample_all_mice(true);
+// the key snapshot taken now, not throttled. Whether a button is down, or
+// went down and up since the last reading: the wait ends on it, and the
+// latched press is left for whoever waited to read.
+bool refresh_input_now() {
+  if (!rt.input) return false;
+  const bool held = rt.input->sample_all_mice(true, false);
   rt.input->force_key_refresh();
   rt.input->refresh_keys();
+  return held;
 }
 
-MouseReading read_mouse() { return rt.input ? rt.input->mouse_state() : MouseReading{}; }
+MouseReading read_mouse() { return rt.input ? rt.input->mouse_state(false) : MouseReading{}; }
 
 bool pressed(const MouseReading& m) { return m.left || m.right || m.middle; }
 
@@ -237,14 +240,14 @@ void idle_pump() {
     const size_t typed_before = rt.input ? rt.input->typed.size() : 0;
     pump_events(f.hook, ReplayPace::waiting);
     if (!core.pause.paused) {
-      refresh_input_now();
+      const bool button = refresh_input_now();
       if (exit_keys_down()) mxt_end();
       // A key held, or a character typed (its key may already be up again).
       const bool key_input = (rt.input && rt.input->typed.size() > typed_before) || any_key_down();
       // A move, a button held, or a button let go since the reference: the
       // release counts, or a wait for a click would sit until the next move.
       const MouseReading m = read_mouse();
-      if (key_input || m.x != reference.x || m.y != reference.y || pressed(m) || pressed(reference)) {
+      if (key_input || button || m.x != reference.x || m.y != reference.y || pressed(m) || pressed(reference)) {
         f.wait_mode = WaitMode::none;
         return;
       }

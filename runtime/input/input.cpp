@@ -25,6 +25,7 @@ void input_setup(InputState& in, platform::Window* window, bool hide_pointer) {
   in.mice.assign(1, MouseRecord{x, y, x, y, 0});
   std::memset(in.key_state, 0, sizeof in.key_state);
   std::memset(in.live_keys, 0, sizeof in.live_keys);
+  std::memset(in.pressed_keys, 0, sizeof in.pressed_keys);
   in.pointer_visible = false;
   if (hide_pointer) {
     in.apply_pointer_mode();  // taken exclusively from the start

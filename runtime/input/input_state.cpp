@@ -88,6 +88,7 @@ void InputState::take_event(const platform::Event& e) {
       const bool down = e.type == EventType::key_down;
       live_keys[dik] = down ? 0x80 : 0;
       if (down) {
+        pressed_keys[dik] = 0x80;
         if (const int c = control_char_of(dik)) push_typed_char(c);
       }
       break;
@@ -107,6 +108,7 @@ void InputState::take_event(const platform::Event& e) {
       const int before = device.buttons;
       const bool down = e.type == EventType::mouse_down;
       device.buttons = down ? (before | bit) : (before & ~bit);
+      if (down) device.latched |= bit;
       device.x = e.x;
       device.y = e.y;
       // The mouse goes down with its first button and up with its last; the
@@ -140,7 +142,8 @@ void InputState::take_event(const platform::Event& e) {
 void InputState::refresh_keys() {
   if (++key_refresh_counter <= kKeyRefreshPeriod) return;
   key_refresh_counter = 0;
-  std::memcpy(key_state, live_keys, sizeof key_state);
+  for (size_t k = 0; k < sizeof key_state; ++k) key_state[k] = live_keys[k] | pressed_keys[k];
+  std::memset(pressed_keys, 0, sizeof pressed_keys);
 }
 
 int InputState::key(int code) {
@@ -249,11 +252,12 @@ int InputState::read_mouse_device(int& x, int& y, int& wheel_step) {
   const int32_t mx = device.motion_x, my = device.motion_y;
   device.motion_x = device.motion_y = 0;
 
+  const int latched = device.latched & 7;
   if (pointer_visible) {
     const PointerSlot& s = pointers[std::clamp(current_mouse, 0, kPointerSlots - 1)];
     x = s.x;
     y = s.y;
-    return s.buttons;
+    return s.buttons | (s.owner == kTouchPointer ? 0 : latched);
   }
   if (!mouse_acquired) {
     // Taken back after a breakpoint released it; what the mouse did
@@ -265,10 +269,10 @@ int InputState::read_mouse_device(int& x, int& y, int& wheel_step) {
   }
   x = std::clamp(x, 0, std::max(screen.width, 0));
   y = std::clamp(y, 0, std::max(screen.height, 0));
-  return device.buttons & 7;
+  return (device.buttons & 7) | latched;
 }
 
-void InputState::sample_mouse(MouseSample& out, bool commit) {
+void InputState::sample_mouse(MouseSample& out, bool commit, bool consume_latch) {
   refresh_screen();
   MouseRecord& r = current_record();
   int x, y, step;
@@ -294,6 +298,7 @@ void InputState::sample_mouse(MouseSample& out, bool commit) {
     r.wheel = saturating_add(r.wheel, step);
     return;
   }
+  if (consume_latch) device.latched = 0;  // the latched presses have been read once
   if (pointer_visible) {
     r.x = r.reported_x = x;
     r.y = r.reported_y = y;
@@ -304,22 +309,22 @@ void InputState::sample_mouse(MouseSample& out, bool commit) {
   r.wheel = 0;
 }
 
-void InputState::sample_all_mice(bool commit) {
+bool InputState::sample_all_mice(bool commit, bool consume_latch) {
   MouseSample s;
+  bool held = false;
   const size_t n = mice.size();
-  for (size_t i = 0; i < n; ++i) sample_mouse(s, commit);
+  for (size_t i = 0; i < n; ++i) {
+    sample_mouse(s, commit, consume_latch);
+    held = held || s.left || s.right || s.middle;
+  }
+  return held;
 }
 
-bool InputState::any_button() {
-  sample_all_mice(true);
-  MouseSample s;
-  sample_mouse(s, false);
-  return s.left || s.right || s.middle;
-}
+bool InputState::any_button() { return sample_all_mice(true); }
 
-MouseReading InputState::mouse_state() {
+MouseReading InputState::mouse_state(bool consume_latch) {
   MouseSample s;
-  sample_mouse(s, true);
+  sample_mouse(s, true, consume_latch);
   const MouseRecord& r = current_record();
   MouseReading m;
   m.left = s.left;

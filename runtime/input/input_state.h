@@ -14,6 +14,13 @@
 // runtime moves its own pointer by the relative motion, held inside the
 // window. A commit makes the position the one reported to the game; speeds
 // are measured from the last commit.
+//
+// Presses are latched: a button that went down since the last committed
+// reading reads as down in the next one (once), even when it is already up
+// again, and a key that went down since the last snapshot is down in the
+// next snapshot. A tap or click whose press and release arrive between two
+// frames (a touchpad's tap, synthetic input) is then never lost; the latch
+// works on the events themselves, so a replay latches the same way.
 #pragma once
 
 #include <cstdint>
@@ -59,6 +66,7 @@ struct MouseDevice {
   int32_t motion_x = 0, motion_y = 0;  // relative motion not read yet
   int32_t wheel = 0;                   // wheel notches not read yet
   int32_t buttons = 0;                 // 1 left, 2 right, 4 middle, 8 and 16 the side buttons
+  int32_t latched = 0;                 // buttons that went down since the last committed reading
 };
 
 // A committed reading in screen coordinates.
@@ -79,6 +87,7 @@ struct InputState {
   bool steer_system_pointer = true;            // false during a replay: the person watching keeps the mouse
   uint8_t key_state[256] = {};                 // the snapshot the game reads; bit 7 = down
   uint8_t live_keys[256] = {};                 // kept current by key events
+  uint8_t pressed_keys[256] = {};              // went down since the last snapshot (bit 7)
   platform::Window* window = nullptr;
   bool pointer_visible = false;
   PointerSlot pointers[kPointerSlots] = {};
@@ -99,10 +108,14 @@ struct InputState {
   int key_to_char(int code) const;
 
   // Mouse.
-  void sample_mouse(MouseSample& out, bool commit);
-  void sample_all_mice(bool commit);           // one sample per record, each of the current mouse
-  bool any_button();
-  MouseReading mouse_state();                  // a committed reading in screen coordinates
+  // A reading of the current mouse. A committed one makes the position the
+  // reported one and, unless told otherwise, uses up the latched presses.
+  void sample_mouse(MouseSample& out, bool commit) { sample_mouse(out, commit, commit); }
+  void sample_mouse(MouseSample& out, bool commit, bool consume_latch);
+  bool sample_all_mice(bool commit, bool consume_latch = true);  // one sample per record, each of the
+                                               // current mouse; true when any of them held a button
+  bool any_button();                           // a committed reading: a button down (or latched)
+  MouseReading mouse_state(bool consume_latch = true);  // a committed reading in screen coordinates
   int mouse_axis(int kind);
   void set_mouse(int x, int y);
   void set_pointer_visible(bool show);

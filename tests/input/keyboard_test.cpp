@@ -125,3 +125,17 @@ TEST_F(InputTest, WaitKeyIgnoresWhatWasTypedBeforeAndDropsWhatCameWithTheKey) {
   EXPECT_EQ(mxt_typed_char().str(), "");
   EXPECT_EQ(mxt::rt.core->frame.wait_mode, mxt::WaitMode::none);
 }
+
+TEST_F(InputTest, AKeyTappedBetweenTwoSnapshotsIsDownInTheNextOnly) {
+  next_frame();
+  EXPECT_EQ(mxt_key(0x10), 0);  // Q
+  key(SDL_SCANCODE_Q, true);
+  key(SDL_SCANCODE_Q, false);
+  pump();  // down and up again before the game looks
+  EXPECT_EQ(mxt_key(0x10), 0) << "the snapshot of this frame is taken";
+  next_frame();
+  EXPECT_EQ(mxt_key(0x10), 1) << "the tap is in the next snapshot";
+  EXPECT_EQ(mxt_key(0x10), 1) << "for the whole of it";
+  next_frame();
+  EXPECT_EQ(mxt_key(0x10), 0) << "and in that one only";
+}

@@ -225,3 +225,38 @@ TEST_F(InputTest, WaitMouseReturnsAfterPressAndRelease) {
   EXPECT_EQ(mxt::rt.core->frame.wait_mode, mxt::WaitMode::none);
   EXPECT_EQ(read_mouse().b1, 0);
 }
+
+TEST_F(InputTest, AClickWhosePressAndReleaseArriveTogetherIsReadOnce) {
+  for (const double pointer : {1.0, 0.0}) {  // the system pointer shown, and hidden (exclusive)
+    SCOPED_TRACE(pointer);
+    mxt_show_pointer(pointer);
+    pump();
+    read_mouse();
+    move(50, 60);
+    button(1, true, 50, 60);
+    button(1, false, 50, 60);
+    pump();  // both in one pump: the button is up again before any reading
+    EXPECT_EQ(mxt_mouse_axis(3), 1) << "a reading that commits nothing sees it too";
+    EXPECT_EQ(read_mouse().b1, 1) << "the press is latched until read";
+    EXPECT_EQ(read_mouse().b1, 0) << "and read once";
+    button(2, true, 50, 60);
+    button(2, false, 50, 60);
+    pump();
+    const Reading r = read_mouse();
+    EXPECT_EQ(r.b2, 1);
+    EXPECT_EQ(r.b1, 0) << "only the button that went down";
+  }
+}
+
+TEST_F(InputTest, WaitMouseTakesAClickWhosePressAndReleaseComeInOnePass) {
+  move(30, 40);
+  pump();
+  script_person({{10, [] {
+    button(1, true, 30, 40);
+    button(1, false, 30, 40);
+  }}});
+  mxt_wait_mouse();
+  EXPECT_GE(WaitScript::waits, 10);
+  EXPECT_LE(WaitScript::waits, 12) << "taken at once, not waited past";
+  EXPECT_EQ(read_mouse().b1, 0) << "the wait took the click";
+}

@@ -127,6 +127,23 @@ TEST(Replay, AFileWrittenByHandReachesTheGameFrameByFrame) {
   EXPECT_EQ(split_lines(r.out), expected);
 }
 
+TEST(Replay, PressesAndReleasesStampedAlikeReachTheGameAsClicksAndTaps) {
+  TempDir dir;
+  const std::string path = dir.file("taps.txt");
+  ASSERT_TRUE(write_file(path,
+                         "moxtril-replay 1\n"
+                         "0 mouse-move 40 30\n"
+                         "1 mouse-down 1\n"
+                         "1 mouse-up 1\n"
+                         "2 key-down 4\n"
+                         "2 key-up 4\n"
+                         "3 close\n"));
+  const ChildResult r = run_input(dir, "report", "taps", {{"MXT_REPLAY", path}}, "0").result;
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  const std::vector<std::string> expected = {"frame 1 click 40 30", "frame 2 key 4", "exit"};
+  EXPECT_EQ(split_lines(r.out), expected);
+}
+
 TEST(Replay, AMalformedFileStopsTheProgramNamingFileAndLine) {
   TempDir dir;
   const std::string path = dir.file("bad.txt");
