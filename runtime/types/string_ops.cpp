@@ -452,6 +452,7 @@ RtString mxt_decrypt_text(const RtString& key, const RtString& hex) {
   // Pairs of digits, case ignored; an odd last digit is ignored, and a final
   // block cut short is completed with zero bytes.
   const size_t count = hex.length / 2;
+  if (count == 0) return RtString();  // no whole byte: nothing to decrypt (and no buffer to search)
   std::vector<uint8_t> bytes((count + 7) & ~size_t{7}, 0);
   auto digit = [](char c) {
     const int lower = c >= 'A' && c <= 'Z' ? c + 32 : c;

@@ -333,6 +333,9 @@ TEST(StringOps, TextEncryptionReadsWordsLittleEndianAndRoundTrips) {
   EXPECT_EQ(mxt_encrypt_text(key, "").length, 0u);
   EXPECT_EQ(mxt_encrypt_text("", "text").length, 0u);
   EXPECT_EQ(mxt_decrypt_text("", hello).length, 0u);
+  // Fewer than two digits make no byte: nothing, and no search of an empty buffer.
+  EXPECT_EQ(mxt_decrypt_text(key, "").length, 0u);
+  EXPECT_EQ(mxt_decrypt_text(key, "a").length, 0u);
   const std::string long_text(1000, 'q');
   EXPECT_EQ(mxt_decrypt_text(key, mxt_encrypt_text(key, RtString(long_text))).view(), long_text);
   EXPECT_EQ(mxt_decrypt_text(key, mxt_encrypt_text(key, bytes({"ab\0cd", 5}))).view(), "ab");
