@@ -1,10 +1,11 @@
-// BMP: the header versions of 12 and 40 bytes, 1 to 32 bits a pixel,
-// palettes, bitfields and RLE4/RLE8, read; 24-bit files written.
+// BMP: the Windows header versions of 12, 40, 52, 56, 108 and 124 bytes, 1
+// to 32 bits a pixel, palettes, bitfields (with an alpha mask from the
+// 56-byte header on) and RLE4/RLE8, read; 24-bit files written. OS/2 2.x
+// headers, embedded JPEG or PNG data and other compressions are refused.
 //
 // [SECTION] Reading
 // [SECTION] Writing
 #include <cstring>
-#include <vector>
 
 #include "runtime/gfx2d/image_codec.h"
 
@@ -39,20 +40,25 @@ struct Mask {
   }
 };
 
-// Expands RLE4 / RLE8 data into one palette index per pixel (top-down rows
-// as stored: row 0 is the bottom). Runs past a row are cut, deltas that leave
-// the image and lines past the height end the picture; a stream that ends
-// inside a run fails.
-bool expand_rle(ByteReader& r, int width, int height, bool four_bits, std::vector<uint8_t>& indices) {
-  indices.assign(static_cast<size_t>(width) * static_cast<size_t>(height), 0);
+// Walks RLE4 / RLE8 data, handing every pixel the runs code inside the
+// picture to emit(x, stored_row, index); stored row 0 is the bottom. Runs past
+// a row are cut, deltas that leave the image and lines past the height end the
+// picture; a stream that ends inside a run fails. The number of pixels coded,
+// or -1 on failure. The reader is a copy: the stream can be walked again.
+template <typename Emit>
+int64_t walk_rle(ByteReader r, int width, int height, bool four_bits, Emit&& emit) {
   int x = 0, y = 0;
+  int64_t coded = 0;
   auto set = [&](uint8_t v) {
-    if (x < width && y < height) indices[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)] = v;
+    if (x < width && y < height) {
+      emit(x, y, v);
+      ++coded;
+    }
     ++x;
   };
   while (y < height) {
     uint8_t count, value;
-    if (!r.u8(count) || !r.u8(value)) return y > 0 || x > 0;  // no end marker: keep what came
+    if (!r.u8(count) || !r.u8(value)) return y > 0 || x > 0 ? coded : -1;  // no end marker: keep what came
     if (count > 0) {
       for (int i = 0; i < count; ++i) set(four_bits ? ((i & 1) ? (value & 0x0F) : (value >> 4)) : value);
       continue;
@@ -63,27 +69,27 @@ bool expand_rle(ByteReader& r, int width, int height, bool four_bits, std::vecto
         ++y;
         break;
       case 1:  // end of picture
-        return true;
+        return coded;
       case 2: {  // delta
         uint8_t dx, dy;
-        if (!r.u8(dx) || !r.u8(dy)) return false;
+        if (!r.u8(dx) || !r.u8(dy)) return -1;
         x += dx;
         y += dy;
-        if (x > width) return true;
+        if (x > width) return coded;
         break;
       }
       default: {  // a literal run of `value` pixels, padded to 16 bits
         const size_t n = value;
         const size_t bytes = four_bits ? (n + 1) / 2 : n;
         const uint8_t* p = r.take(bytes);
-        if (!p) return false;
+        if (!p) return -1;
         for (size_t i = 0; i < n; ++i) set(four_bits ? ((i & 1) ? (p[i / 2] & 0x0F) : (p[i / 2] >> 4)) : p[i]);
         if (bytes & 1) r.skip(1);
         break;
       }
     }
   }
-  return true;
+  return coded;
 }
 
 // What the file header and the info header say, checked.
@@ -95,8 +101,12 @@ struct BmpHeader {
   bool top_down = false;      // a negative height: the top row is stored first
   uint16_t bits = 0;
   uint32_t compression = kBiRgb;
+  uint32_t colours_used = 0;  // palette entries a later header version states; 0 = all
   uint32_t masks[3] = {0x7C00, 0x03E0, 0x001F};
+  uint32_t alpha_mask = 0;    // bitfield files with a header of 56 bytes or more
 };
+
+constexpr uint32_t kFileHeaderBytes = 14;
 
 bool read_bmp_header(ByteReader& r, BmpHeader& h) {
   uint8_t b, m;
@@ -106,18 +116,28 @@ bool read_bmp_header(ByteReader& r, BmpHeader& h) {
   if (!r.u32(file_size) || !r.u16(reserved) || !r.u16(reserved) || !r.u32(h.data_offset)) return false;
   if (!r.u32(h.info_size)) return false;
   int32_t height = 0;
-  if (h.info_size == 12) {
+  uint32_t header_masks[4] = {0, 0, 0, 0};
+  const uint32_t n = h.info_size;
+  if (n == 12) {
     uint16_t w16, h16;
     if (!r.u16(w16) || !r.u16(h16) || !r.u16(planes) || !r.u16(h.bits)) return false;
     h.width = w16;
     height = h16;
-  } else if (h.info_size == 40) {
+  } else if (n == 40 || n == 52 || n == 56 || n == 108 || n == 124) {
+    // The later versions are the 40-byte header followed by the colour masks
+    // (alpha from 56 bytes on), then colour space, gamma and profile fields
+    // the decoder has no use for.
     uint32_t ignored;
     if (!r.i32(h.width) || !r.i32(height) || !r.u16(planes) || !r.u16(h.bits) || !r.u32(h.compression)) return false;
-    for (int i = 0; i < 5; ++i)
+    for (int i = 0; i < 3; ++i)
       if (!r.u32(ignored)) return false;
+    if (!r.u32(h.colours_used) || !r.u32(ignored)) return false;
+    const int mask_count = n == 40 ? 0 : n == 52 ? 3 : 4;
+    for (int i = 0; i < mask_count; ++i)
+      if (!r.u32(header_masks[i])) return false;
+    if (!r.seek(kFileHeaderBytes + n)) return false;
   } else {
-    return false;  // other header versions are left to the next decoder
+    return false;  // other header versions (OS/2 2.x among them) are left to the next decoder
   }
   h.top_down = height < 0;
   const int64_t rows = h.top_down ? -static_cast<int64_t>(height) : height;
@@ -129,9 +149,14 @@ bool read_bmp_header(ByteReader& r, BmpHeader& h) {
   if (h.compression == kBiBitfields && bits != 16 && bits != 32) return false;
   if (h.compression > kBiBitfields) return false;
   h.height = static_cast<int>(rows);
-  // Colour masks of a bitfield file follow the header.
   if (h.compression == kBiBitfields) {
-    if (!r.u32(h.masks[0]) || !r.u32(h.masks[1]) || !r.u32(h.masks[2])) return false;
+    if (n == 40) {
+      // The 40-byte header has its masks after it.
+      if (!r.u32(h.masks[0]) || !r.u32(h.masks[1]) || !r.u32(h.masks[2])) return false;
+    } else {
+      std::memcpy(h.masks, header_masks, sizeof h.masks);
+      h.alpha_mask = header_masks[3];
+    }
   } else if (bits == 32) {
     h.masks[0] = 0xFF0000;
     h.masks[1] = 0x00FF00;
@@ -153,8 +178,14 @@ bool read_palette(ByteReader& r, const BmpHeader& h, size_t file_size, BmpPalett
       palette.count = limit;
     } else if (h.data_offset > r.position()) {
       // Every four bytes up to the pixel data are one entry; entries beyond
-      // what the depth can index are skipped.
-      const size_t entries = (h.data_offset - r.position()) / 4;
+      // what the depth can index are skipped. A later header version states
+      // its count, and what lies between the entries and the pixels (a
+      // colour profile) is no palette.
+      size_t entries = (h.data_offset - r.position()) / 4;
+      if (h.info_size > 40) {
+        const size_t stated = h.colours_used ? h.colours_used : static_cast<size_t>(limit);
+        if (stated < entries) entries = stated;
+      }
       for (size_t i = 0; i < entries; ++i) {
         const uint8_t* e = r.take(4);
         if (!e) return false;
@@ -187,31 +218,37 @@ void colour_pixel(uint8_t* out, uint8_t r, uint8_t g, uint8_t b, int32_t key) {
     put(out, r, g, b, 255);
 }
 
-// The uncompressed rows; bottom-up files store the bottom row first.
-bool decode_rows(ByteReader& r, const BmpHeader& h, const BmpPalette& palette, int32_t key, ImageBuffer& image) {
+uint64_t row_bytes(const BmpHeader& h) {
+  return (static_cast<uint64_t>(h.width) * static_cast<uint64_t>(h.bits) + 31) / 32 * 4;
+}
+
+// The uncompressed rows; bottom-up files store the bottom row first. True in
+// `own_alpha` when an alpha mask gave the pixels their alpha.
+void decode_rows(const uint8_t* data, const BmpHeader& h, const BmpPalette& palette, int32_t key, ImageBuffer& image,
+                 bool& own_alpha) {
   const int bits = h.bits;
-  const uint64_t row_bytes = (static_cast<uint64_t>(h.width) * static_cast<uint64_t>(bits) + 31) / 32 * 4;
-  const uint64_t total = row_bytes * static_cast<uint64_t>(h.height);
-  if (total > r.remaining()) return false;
-  const uint8_t* data = r.take(static_cast<size_t>(total));
-  const Mask mr(h.masks[0]), mg(h.masks[1]), mb(h.masks[2]);
+  const uint64_t stride = row_bytes(h);
+  const Mask mr(h.masks[0]), mg(h.masks[1]), mb(h.masks[2]), ma(h.alpha_mask);
+  unsigned alpha_seen = 0;
   for (int row = 0; row < h.height; ++row) {
     const int stored = h.top_down ? row : h.height - 1 - row;
-    const uint8_t* src = data + static_cast<uint64_t>(stored) * row_bytes;
+    const uint8_t* src = data + static_cast<uint64_t>(stored) * stride;
     for (int x = 0; x < h.width; ++x) {
       uint8_t* out = image.pixel(x, row);
       switch (bits) {
         case 1: palette_pixel(out, palette, (src[x / 8] >> (7 - x % 8)) & 1, key); break;
         case 4: palette_pixel(out, palette, (x & 1) ? (src[x / 2] & 0x0F) : (src[x / 2] >> 4), key); break;
         case 8: palette_pixel(out, palette, src[x], key); break;
-        case 16: {
-          const uint32_t v = read_le16(src + x * 2);
-          colour_pixel(out, mr.apply(v), mg.apply(v), mb.apply(v), key);
-          break;
-        }
+        case 16:
         case 32: {
-          const uint32_t v = read_le32(src + x * 4);
-          colour_pixel(out, mr.apply(v), mg.apply(v), mb.apply(v), key);
+          const uint32_t v = bits == 16 ? static_cast<uint32_t>(read_le16(src + x * 2)) : read_le32(src + x * 4);
+          if (h.alpha_mask) {
+            const uint8_t a = ma.apply(v);
+            put(out, mr.apply(v), mg.apply(v), mb.apply(v), a);
+            alpha_seen |= a;
+          } else {
+            colour_pixel(out, mr.apply(v), mg.apply(v), mb.apply(v), key);
+          }
           break;
         }
         default: {  // 24
@@ -221,6 +258,34 @@ bool decode_rows(ByteReader& r, const BmpHeader& h, const BmpPalette& palette, i
       }
     }
   }
+  own_alpha = alpha_seen != 0;
+  if (h.alpha_mask && !own_alpha) {
+    // An alpha mask over nothing but zeros is a writer that never filled it
+    // in, not an invisible picture: opaque, with the colour key.
+    for (int y = 0; y < h.height; ++y)
+      for (int x = 0; x < h.width; ++x) {
+        uint8_t* p = image.pixel(x, y);
+        colour_pixel(p, p[0], p[1], p[2], key);
+      }
+  }
+}
+
+// RLE pictures. The stream is walked once without writing anything, to know
+// it decodes and how much of the picture it codes, before the picture is
+// allocated; pixels it leaves out take palette entry 0.
+bool decode_rle(const ByteReader& r, const BmpHeader& h, const BmpPalette& palette, int32_t key, ImageBuffer& image) {
+  const bool four_bits = h.compression == kBiRle4;
+  const int64_t coded = walk_rle(r, h.width, h.height, four_bits, [](int, int, uint8_t) {});
+  if (coded < 0) return false;
+  const int64_t area = static_cast<int64_t>(h.width) * h.height;
+  if (area > kRleFreePixels && coded * kRleSkipRatio < area) return false;
+  if (!image.size_to(h.width, h.height)) return false;
+  uint8_t blank[4];
+  palette_pixel(blank, palette, 0, key);
+  for (int64_t i = 0; i < area; ++i) std::memcpy(image.pixels + i * 4, blank, 4);
+  walk_rle(r, h.width, h.height, four_bits, [&](int x, int stored, uint8_t index) {
+    palette_pixel(image.pixel(x, h.top_down ? stored : h.height - 1 - stored), palette, index, key);
+  });
   return true;
 }
 
@@ -229,19 +294,19 @@ bool decode_bmp_checked(ImageBuffer& image, std::span<const uint8_t> bytes, int3
   BmpHeader h;
   BmpPalette palette;
   if (!read_bmp_header(r, h) || !read_palette(r, h, bytes.size(), palette)) return false;
-  if (!image.size_to(h.width, h.height)) return false;
   if (h.compression == kBiRle8 || h.compression == kBiRle4) {
-    std::vector<uint8_t> indices;
-    if (!expand_rle(r, h.width, h.height, h.compression == kBiRle4, indices)) return false;
-    for (int row = 0; row < h.height; ++row) {
-      const int stored = h.top_down ? row : h.height - 1 - row;
-      const uint8_t* line = &indices[static_cast<size_t>(stored) * static_cast<size_t>(h.width)];
-      for (int x = 0; x < h.width; ++x) palette_pixel(image.pixel(x, row), palette, line[x], key);
-    }
-  } else if (!decode_rows(r, h, palette, key, image)) {
-    return false;
+    if (!decode_rle(r, h, palette, key, image)) return false;
+    image.own_alpha = 0;
+    return true;
   }
-  image.own_alpha = 0;
+  // The pixel data must all be there before the picture is allocated.
+  const uint64_t total = row_bytes(h) * static_cast<uint64_t>(h.height);
+  if (total > r.remaining()) return false;
+  const uint8_t* data = r.take(static_cast<size_t>(total));
+  if (!image.size_to(h.width, h.height)) return false;
+  bool own_alpha = false;
+  decode_rows(data, h, palette, key, image, own_alpha);
+  image.own_alpha = own_alpha ? 1 : 0;
   return true;
 }
 

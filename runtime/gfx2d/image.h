@@ -42,6 +42,16 @@ struct ImageBuffer {
 constexpr int32_t kMaxImageSide = 32768;
 constexpr int64_t kMaxImagePixels = int64_t{1} << 26;
 
+// The largest PNG chunk libpng may hold, and the largest block it may ask
+// for: anything larger fails the decode.
+constexpr int64_t kMaxPngChunkBytes = int64_t{64} << 20;
+
+// An RLE BMP may leave pixels out (end of line, delta, end of picture), so a
+// few bytes can claim any size. A picture of more than kRleFreePixels must
+// code at least one pixel in kRleSkipRatio with its runs.
+constexpr int64_t kRleFreePixels = int64_t{1} << 20;
+constexpr int64_t kRleSkipRatio = 16;
+
 // Decoding from bytes in memory.
 bool decode_bmp(ImageBuffer& image, std::span<const uint8_t> bytes, int32_t colour_key);
 bool decode_png(ImageBuffer& image, std::span<const uint8_t> bytes, int32_t colour_key);

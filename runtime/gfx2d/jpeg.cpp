@@ -1,6 +1,9 @@
-// JPEG through libjpeg's 6b interface: grey, RGB and CMYK-free files read
-// from memory, RGB written at quality 80. libjpeg's error exits long-jump
-// back here; a progressive file with an absurd number of scans is refused.
+// JPEG through libjpeg's 6b interface: grey, RGB, CMYK and YCCK files read
+// from memory (four components become RGB), RGB written at quality 80.
+// libjpeg's error exits long-jump back here; so do its warnings that the data
+// ran out or lost its place, which it would otherwise cover with grey. A
+// progressive file with an absurd number of scans is refused, and so is a
+// file too short to hold the blocks its size needs.
 //
 // [SECTION] Reading
 // [SECTION] Writing
@@ -25,16 +28,26 @@ namespace {
 struct JpegErrors {
   jpeg_error_mgr mgr;
   std::jmp_buf jump;
-  bool truncated = false;
 };
 
 [[noreturn]] void jpeg_fail(j_common_ptr cinfo) {
   std::longjmp(reinterpret_cast<JpegErrors*>(cinfo->err)->jump, 1);
 }
 
+// A cut stream, a scan that meets a marker before its blocks are done, and a
+// restart marker out of its place all mean data is missing: a broken picture,
+// not a grey one, and no reason to decode the rest. Other warnings (stray
+// bytes before a marker, odd scan parameters) leave the picture whole.
 void jpeg_message(j_common_ptr cinfo, int level) {
-  auto* e = reinterpret_cast<JpegErrors*>(cinfo->err);
-  if (level < 0 && cinfo->err->msg_code == JWRN_JPEG_EOF) e->truncated = true;
+  if (level >= 0) return;
+  switch (cinfo->err->msg_code) {
+    case JWRN_JPEG_EOF:
+    case JWRN_HIT_MARKER:
+    case JWRN_MUST_RESYNC:
+      jpeg_fail(cinfo);
+    default:
+      break;
+  }
 }
 
 void jpeg_quiet(j_common_ptr) {}
@@ -50,6 +63,30 @@ void jpeg_progress(j_common_ptr cinfo) {
   }
 }
 
+// Huffman coding spends at least one bit on every block of the first
+// component (its DC code, in the first scan that carries it), so a file of
+// fewer bits than that component has blocks lacks the data its size claims;
+// refused before libjpeg allocates for that size. Arithmetic coding has no
+// such floor and is left to the warnings.
+bool holds_its_blocks(const jpeg_decompress_struct& cinfo, size_t file_bytes) {
+  if (cinfo.arith_code || cinfo.num_components < 1) return true;
+  const jpeg_component_info& first = cinfo.comp_info[0];
+  const uint64_t blocks = static_cast<uint64_t>(first.width_in_blocks) * first.height_in_blocks;
+  return blocks <= static_cast<uint64_t>(file_bytes) * 8;
+}
+
+// Ink to light: libjpeg hands CMYK (YCCK turned into CMYK) as stored, and
+// Adobe's files store it inverted, 255 meaning no ink.
+void cmyk_pixel(uint8_t* out, const uint8_t* p, bool inverted) {
+  const unsigned k = inverted ? p[3] : 255u - p[3];
+  uint8_t rgb[3];
+  for (int i = 0; i < 3; ++i) {
+    const unsigned c = inverted ? p[i] : 255u - p[i];
+    rgb[i] = static_cast<uint8_t>((c * k + 127) / 255);
+  }
+  put(out, rgb[0], rgb[1], rgb[2], 255);
+}
+
 bool jpeg_decode_into(jpeg_decompress_struct& cinfo, JpegErrors& jerr, std::span<const uint8_t> bytes,
                       ImageBuffer& image, uint8_t** rows_out) {
   if (setjmp(jerr.jump)) return false;
@@ -59,14 +96,17 @@ bool jpeg_decode_into(jpeg_decompress_struct& cinfo, JpegErrors& jerr, std::span
       cinfo.image_height > static_cast<unsigned>(kMaxImageSide) ||
       static_cast<uint64_t>(cinfo.image_width) * cinfo.image_height > static_cast<uint64_t>(kMaxImagePixels))
     return false;
+  if (!holds_its_blocks(cinfo, bytes.size())) return false;
+  if (cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK) cinfo.out_color_space = JCS_CMYK;
   cinfo.do_fancy_upsampling = FALSE;
   jpeg_start_decompress(&cinfo);
   const int components = cinfo.output_components;
   const uint32_t w = cinfo.output_width, h = cinfo.output_height;
-  if (components != 1 && components != 3 && components != 4) {
+  if ((components != 1 && components != 3 && components != 4) || (components == 4 && cinfo.out_color_space != JCS_CMYK)) {
     write_log_format("JPEG: Channels: %d not supported!\n", components);
     return false;
   }
+  const bool inverted = cinfo.saw_Adobe_marker != FALSE;
   const size_t stride = static_cast<size_t>(w) * static_cast<size_t>(components);
   uint8_t* block = static_cast<uint8_t*>(std::malloc(stride * h));
   if (!block) return false;
@@ -76,7 +116,6 @@ bool jpeg_decode_into(jpeg_decompress_struct& cinfo, JpegErrors& jerr, std::span
     if (jpeg_read_scanlines(&cinfo, &row, 1) != 1) return false;
   }
   jpeg_finish_decompress(&cinfo);
-  if (jerr.truncated) return false;  // a cut stream is a broken picture, not a grey one
   if (!image.size_to(static_cast<int32_t>(w), static_cast<int32_t>(h))) return false;
   for (uint32_t y = 0; y < h; ++y) {
     const uint8_t* src = block + stride * y;
@@ -88,10 +127,10 @@ bool jpeg_decode_into(jpeg_decompress_struct& cinfo, JpegErrors& jerr, std::span
       else if (components == 3)
         put(out, p[0], p[1], p[2], 255);
       else
-        put(out, p[0], p[1], p[2], p[3]);
+        cmyk_pixel(out, p, inverted);
     }
   }
-  image.own_alpha = components == 4 ? 1 : 0;
+  image.own_alpha = 0;
   return true;
 }
 

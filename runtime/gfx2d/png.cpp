@@ -1,6 +1,9 @@
 // PNG through libpng: any colour type and depth libpng expands to 8-bit
-// grey, RGB or RGBA, read from memory; 8-bit RGBA written. libpng's error
-// exits long-jump back here, so a bad file never ends the game.
+// grey, RGB or RGBA (grey with alpha becomes RGBA), read from memory; 8-bit
+// RGBA written. libpng's error exits long-jump back here, so a bad file never
+// ends the game. No block libpng asks for may exceed the chunk limit, and the
+// ancillary chunks that carry text or profiles are skipped unread: a chunk
+// length is the file's claim, and the pixels never need them.
 //
 // [SECTION] Reading
 // [SECTION] Writing
@@ -38,6 +41,20 @@ struct PngFailure {
 
 void png_quiet(png_structp, png_const_charp) {}
 
+// libpng's own chunk limit only warns, and the warning is dropped; a block
+// over the limit fails the decode instead.
+png_voidp png_capped_malloc(png_structp png, png_alloc_size_t n) {
+  if (n > static_cast<png_alloc_size_t>(kMaxPngChunkBytes)) png_error(png, "block over the chunk limit");
+  return std::malloc(n);
+}
+
+void png_capped_free(png_structp, png_voidp p) { std::free(p); }
+
+// Chunks whose size the file alone decides and whose content the decoder
+// never uses; skipped as they are read, never held.
+constexpr png_byte kSkippedChunks[] = "tEXt\0zTXt\0iTXt\0iCCP\0eXIf\0sPLT\0pCAL\0sCAL";
+constexpr int kSkippedChunkCount = 8;
+
 void png_read_from(png_structp png, png_bytep out, size_t n) {
   auto* src = static_cast<PngSource*>(png_get_io_ptr(png));
   if (n > src->bytes.size() - src->pos) png_error(png, "short read");
@@ -55,9 +72,13 @@ bool png_decode_rows(png_structp png, png_infop info, PngFailure& failure, Image
   if (w == 0 || h == 0 || static_cast<uint64_t>(w) * h > static_cast<uint64_t>(kMaxImagePixels)) return false;
   const int colour_type = png_get_color_type(png, info);
   const int depth = png_get_bit_depth(png, info);
+  const bool transparency = png_get_valid(png, info, PNG_INFO_tRNS) != 0;
   if (colour_type == PNG_COLOR_TYPE_PALETTE) png_set_expand(png);
   if (colour_type == PNG_COLOR_TYPE_GRAY && depth < 8) png_set_expand(png);
-  if (png_get_valid(png, info, PNG_INFO_tRNS)) png_set_expand(png);
+  if (transparency) png_set_expand(png);
+  // Grey with alpha (its own channel, or a tRNS grey level) comes out as RGBA.
+  if (colour_type == PNG_COLOR_TYPE_GRAY_ALPHA || (colour_type == PNG_COLOR_TYPE_GRAY && transparency))
+    png_set_gray_to_rgb(png);
   if (depth == 16) png_set_strip_16(png);
   if (depth < 8) png_set_packing(png);
   png_set_interlace_handling(png);
@@ -121,7 +142,8 @@ bool decode_png_named(ImageBuffer& image, std::span<const uint8_t> bytes, int32_
   image.reset();
   if (bytes.size() < 8 || bytes[1] != 'P' || bytes[2] != 'N' || bytes[3] != 'G') return false;
   PngFailure failure;
-  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &failure, png_fail, png_quiet);
+  png_structp png = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, &failure, png_fail, png_quiet, nullptr,
+                                             png_capped_malloc, png_capped_free);
   if (!png) return false;
   png_infop info = png_create_info_struct(png);
   if (!info) {
@@ -129,7 +151,8 @@ bool decode_png_named(ImageBuffer& image, std::span<const uint8_t> bytes, int32_
     return false;
   }
   png_set_user_limits(png, kMaxImageSide, kMaxImageSide);
-  png_set_chunk_malloc_max(png, 64u << 20);
+  png_set_chunk_malloc_max(png, static_cast<png_alloc_size_t>(kMaxPngChunkBytes));
+  png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, kSkippedChunks, kSkippedChunkCount);
   PngSource source{bytes, 0};
   png_set_read_fn(png, &source, png_read_from);
   uint8_t* rows = nullptr;

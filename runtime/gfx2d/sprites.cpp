@@ -370,7 +370,10 @@ bool mxt_load_image_array(const RtString& name, int& width, int& height, RtArray
     return false;
   }
   ImageBuffer image;
-  if (!read_image(image, resolved, colour_key())) return false;
+  if (!read_image(image, resolved, colour_key())) {
+    report_error(RuntimeError::file_not_found);  // a file that does not decode, as for sprites
+    return false;
+  }
   if (image.own_alpha == 0) bleed_transparent(image);
   width = image.width;
   height = image.height;

@@ -2,8 +2,11 @@
 #include <gtest/gtest.h>
 
 #include <png.h>
+#include <zlib.h>
 
+#include <cstdio>
 #include <cstring>
+#include <functional>
 
 #include "runtime/base/singletons.h"
 #include "runtime/gfx2d/gfx2d.h"
@@ -29,6 +32,79 @@ std::array<int, 4> px(const ImageBuffer& image, int x, int y) {
 }
 
 constexpr int32_t kKey = 0x8000FF;  // red 255, green 0, blue 128
+
+std::string regression(const std::string& name) {
+  return read_file(std::string(MXT_SOURCE_DIR) + "/tests/data/regressions/" + name);
+}
+
+// A "VmRSS" or "VmHWM" figure of this process, in KiB; -1 when not found.
+int64_t memory_kib(const char* field) {
+  FILE* f = std::fopen("/proc/self/status", "r");
+  if (!f) return -1;
+  char line[256];
+  int64_t kib = -1;
+  const size_t n = std::strlen(field);
+  while (std::fgets(line, sizeof line, f))
+    if (std::strncmp(line, field, n) == 0 && line[n] == ':') kib = std::strtoll(line + n + 1, nullptr, 10);
+  std::fclose(f);
+  return kib;
+}
+
+// How far the peak resident memory of this process rose while `work` ran, in
+// MiB; -1 where the system keeps no peak that can be reset. Decoders zero or
+// fill what they allocate for a picture, so a rise shows the allocation.
+int64_t peak_rise_mib(const std::function<void()>& work) {
+  FILE* f = std::fopen("/proc/self/clear_refs", "w");
+  if (!f) return -1;
+  const bool reset = std::fputs("5", f) >= 0;
+  if (std::fclose(f) != 0 || !reset) return -1;
+  const int64_t before = memory_kib("VmRSS");
+  work();
+  const int64_t peak = memory_kib("VmHWM");
+  return before < 0 || peak < 0 ? -1 : (peak - before) / 1024;
+}
+
+// A decode that must fail without ever holding the picture its header claims.
+void expect_refused_cheaply(const std::function<bool()>& decode, const std::string& what) {
+  bool decoded = true;
+  const int64_t rise = peak_rise_mib([&] { decoded = decode(); });
+  EXPECT_FALSE(decoded) << what;
+  if (rise >= 0) {
+    EXPECT_LT(rise, 16) << what << ": MiB of peak memory on the way to failing";
+  }
+}
+
+// A PNG with one more chunk after its header, checksum and all.
+std::string with_chunk(const std::string& png, const char* type, const std::string& data) {
+  std::string chunk;
+  for (int i = 3; i >= 0; --i) chunk += static_cast<char>(data.size() >> (8 * i));
+  chunk += std::string(type, 4) + data;
+  const uint32_t crc = static_cast<uint32_t>(
+      crc32(0, reinterpret_cast<const Bytef*>(chunk.data() + 4), static_cast<uInt>(chunk.size() - 4)));
+  for (int i = 3; i >= 0; --i) chunk += static_cast<char>(crc >> (8 * i));
+  return png.substr(0, 33) + chunk + png.substr(33);  // the signature and IHDR are 33 bytes
+}
+
+// A JPEG's frame header made to claim another size.
+void claim_jpeg_size(std::string& jpeg, int width, int height) {
+  size_t sof = jpeg.find("\xFF\xC0");
+  if (sof == std::string::npos) sof = jpeg.find("\xFF\xC2");
+  ASSERT_NE(sof, std::string::npos);
+  jpeg[sof + 5] = static_cast<char>(height >> 8);
+  jpeg[sof + 6] = static_cast<char>(height);
+  jpeg[sof + 7] = static_cast<char>(width >> 8);
+  jpeg[sof + 8] = static_cast<char>(width);
+}
+
+std::vector<uint8_t> noise(size_t n) {
+  std::vector<uint8_t> v(n);
+  uint32_t x = 12345;
+  for (uint8_t& b : v) {
+    x = x * 1103515245u + 12345u;
+    b = static_cast<uint8_t>(x >> 16);
+  }
+  return v;
+}
 
 }  // namespace
 
@@ -136,9 +212,9 @@ TEST(Bmp, TopDownFilesAndCoreHeadersAndTheColourKey) {
     EXPECT_EQ(px(image, 1, 0), (std::array<int, 4>{200, 20, 30, 255})) << bits;
   }
 
-  BmpSpec v4 = spec;
-  v4.info_size = 108;  // a later header version is left to the next decoder
-  EXPECT_FALSE(decode_bmp(image, bytes_of(build_bmp(v4)), -1));
+  BmpSpec os2 = spec;
+  os2.info_size = 64;  // OS/2 2.x: its compression numbers mean other things; left to the next decoder
+  EXPECT_FALSE(decode_bmp(image, bytes_of(build_bmp(os2)), -1));
   EXPECT_EQ(image.width, 0);
 }
 
@@ -179,6 +255,136 @@ TEST(Bmp, RunLengthEncodedPictures) {
   EXPECT_FALSE(decode_bmp(image, bytes_of(build_bmp(rle8)), -1));
 }
 
+TEST(Bmp, LaterHeaderVersionsCarryTheirMasks) {
+  // Bitfields as image editors write them: alpha, red, green, blue, high to low.
+  const std::vector<uint8_t> argb = bmp_rows(2, 1, 32, [](int x, int) { return x ? 0x80102030u : 0xFF405060u; });
+  for (uint32_t size : {52u, 56u, 108u, 124u}) {
+    BmpSpec spec;
+    spec.width = 2;
+    spec.height = 1;
+    spec.bits = 32;
+    spec.info_size = size;
+    spec.compression = 3;
+    spec.masks = {0x00FF0000, 0x0000FF00, 0x000000FF};
+    spec.alpha_mask = 0xFF000000;  // written from 56 bytes on
+    spec.pixel_data = argb;
+    ImageBuffer image;
+    ASSERT_TRUE(decode_bmp(image, bytes_of(build_bmp(spec)), kKey)) << size;
+    EXPECT_EQ(px(image, 0, 0), (std::array<int, 4>{0x40, 0x50, 0x60, 255})) << size;
+    const int alpha = size == 52 ? 255 : 0x80;
+    EXPECT_EQ(px(image, 1, 0), (std::array<int, 4>{0x10, 0x20, 0x30, alpha})) << size;
+    EXPECT_EQ(image.own_alpha, size == 52 ? 0 : 1) << size;
+  }
+
+  // Without the bitfield compression the masks mean nothing: 32 bits are
+  // blue, green, red and an unused byte, whatever the header says.
+  BmpSpec v5;
+  v5.width = 3;
+  v5.height = 1;
+  v5.bits = 32;
+  v5.info_size = 124;
+  v5.masks = {0x000000FF, 0x0000FF00, 0x00FF0000};
+  v5.alpha_mask = 0xFF000000;
+  v5.pixel_data = {0x10, 0x20, 0x30, 0x00, 0x80, 0x00, 0xFF, 0x00, 1, 2, 3, 4};
+  ImageBuffer image;
+  ASSERT_TRUE(decode_bmp(image, bytes_of(build_bmp(v5)), kKey));
+  EXPECT_EQ(px(image, 0, 0), (std::array<int, 4>{0x30, 0x20, 0x10, 255}));
+  EXPECT_EQ(px(image, 1, 0), (std::array<int, 4>{0, 0, 0, 0})) << "the colour key";
+  EXPECT_EQ(px(image, 2, 0), (std::array<int, 4>{3, 2, 1, 255})) << "the fourth byte is unused";
+  EXPECT_EQ(image.own_alpha, 0);
+
+  // An alpha mask over nothing but zeros was never filled in: opaque, keyed.
+  v5.compression = 3;
+  v5.masks = {0x00FF0000, 0x0000FF00, 0x000000FF};
+  v5.pixel_data[11] = 0;
+  ASSERT_TRUE(decode_bmp(image, bytes_of(build_bmp(v5)), kKey));
+  EXPECT_EQ(px(image, 0, 0), (std::array<int, 4>{0x30, 0x20, 0x10, 255}));
+  EXPECT_EQ(px(image, 1, 0), (std::array<int, 4>{0, 0, 0, 0})) << "the colour key";
+  EXPECT_EQ(px(image, 2, 0)[3], 255);
+  EXPECT_EQ(image.own_alpha, 0);
+  // One pixel with alpha makes it the file's own: then the key does not apply.
+  v5.pixel_data[11] = 0x01;
+  ASSERT_TRUE(decode_bmp(image, bytes_of(build_bmp(v5)), kKey));
+  EXPECT_EQ(px(image, 1, 0), (std::array<int, 4>{255, 0, 128, 0}));
+  EXPECT_EQ(px(image, 2, 0), (std::array<int, 4>{3, 2, 1, 1}));
+  EXPECT_EQ(image.own_alpha, 1);
+
+  // Refused: embedded JPEG or PNG data, and a header the file cuts short.
+  for (uint32_t compression : {4u, 5u}) {
+    v5.compression = compression;
+    EXPECT_FALSE(decode_bmp(image, bytes_of(build_bmp(v5)), -1)) << compression;
+  }
+  v5.compression = 0;
+  EXPECT_FALSE(decode_bmp(image, bytes_of(build_bmp(v5).substr(0, 14 + 100)), -1));
+}
+
+TEST(Bmp, AnEmbeddedColourProfileIsNeitherPaletteNorPixels) {
+  BmpSpec spec;
+  spec.width = 3;
+  spec.height = 1;
+  spec.bits = 8;
+  spec.info_size = 124;
+  spec.palette = {{10, 20, 30}, {40, 50, 60}};
+  spec.profile.assign(96, 0xAB);
+  spec.pixel_data = {1, 0, 5, 0};
+  ImageBuffer image;
+  ASSERT_TRUE(decode_bmp(image, bytes_of(build_bmp(spec)), -1));
+  EXPECT_EQ(px(image, 0, 0), (std::array<int, 4>{40, 50, 60, 255}));
+  EXPECT_EQ(px(image, 1, 0), (std::array<int, 4>{10, 20, 30, 255}));
+  EXPECT_EQ(px(image, 2, 0), (std::array<int, 4>{0, 0, 0, 255})) << "past the two stated entries: black, not profile bytes";
+
+  BmpSpec rgb;
+  rgb.width = 2;
+  rgb.height = 1;
+  rgb.info_size = 124;
+  rgb.profile.assign(200, 0xCD);
+  rgb.pixel_data = bmp_rows(2, 1, 24, [](int x, int) { return x ? 0x123456u : 0xABCDEFu; });
+  ASSERT_TRUE(decode_bmp(image, bytes_of(build_bmp(rgb)), -1));
+  EXPECT_EQ(px(image, 0, 0), (std::array<int, 4>{0xAB, 0xCD, 0xEF, 255}));
+  EXPECT_EQ(px(image, 1, 0), (std::array<int, 4>{0x12, 0x34, 0x56, 255}));
+}
+
+TEST(Bmp, PicturesTheFileDoesNotHoldAreRefusedBeforeTheyAreAllocated) {
+  ImageBuffer image;
+  const std::string nodata = regression("bmp-8192-nodata.bmp");
+  ASSERT_EQ(nodata.size(), 54u);
+  expect_refused_cheaply([&] { return decode_bmp(image, bytes_of(nodata), -1); }, "8192 x 8192 header, no pixels");
+  const std::string empty_rle = regression("bmp-8192-rle8-empty.bmp");
+  ASSERT_EQ(empty_rle.size(), 56u);
+  expect_refused_cheaply([&] { return decode_bmp(image, bytes_of(empty_rle), -1); }, "8192 x 8192 RLE8, end of picture only");
+
+  // Above a million pixels, an RLE stream must code one pixel in sixteen.
+  BmpSpec rle;
+  rle.width = 2048;
+  rle.height = 1024;
+  rle.bits = 8;
+  rle.compression = 1;
+  rle.palette = {{0, 0, 0}, {9, 8, 7}};
+  auto coded_rows = [](int rows) {
+    std::vector<uint8_t> stream;
+    for (int y = 0; y < rows; ++y) {
+      for (int i = 0; i < 8; ++i) stream.insert(stream.end(), {255, 1});
+      stream.insert(stream.end(), {8, 1, 0, 0});  // 8 x 255 + 8 = 2048, end of line
+    }
+    stream.insert(stream.end(), {0, 1});
+    return stream;
+  };
+  rle.pixel_data = coded_rows(64);  // 2048 x 64 = a sixteenth
+  ASSERT_TRUE(decode_bmp(image, bytes_of(build_bmp(rle)), -1));
+  EXPECT_EQ(px(image, 2047, 1023), (std::array<int, 4>{9, 8, 7, 255})) << "the bottom row is stored first";
+  EXPECT_EQ(px(image, 0, 0), (std::array<int, 4>{0, 0, 0, 255})) << "left out: palette entry 0";
+  rle.pixel_data = coded_rows(63);
+  EXPECT_FALSE(decode_bmp(image, bytes_of(build_bmp(rle)), -1));
+  rle.pixel_data.assign(4096, 0);  // end-of-line codes code nothing however many there are
+  EXPECT_FALSE(decode_bmp(image, bytes_of(build_bmp(rle)), -1));
+
+  // Smaller pictures may leave out what they like, as they always could.
+  rle.width = rle.height = 1024;
+  rle.pixel_data = {0, 1};
+  ASSERT_TRUE(decode_bmp(image, bytes_of(build_bmp(rle)), -1));
+  EXPECT_EQ(px(image, 1023, 1023), (std::array<int, 4>{0, 0, 0, 255}));
+}
+
 // ---------------------------------------------------------------------------
 // PNG
 
@@ -217,7 +423,8 @@ TEST(Png, EveryColourTypeBecomesRgba) {
   EXPECT_EQ(px(image, 0, 0), (std::array<int, 4>{0x12, 0xAB, 0xFF, 255})) << "16-bit samples keep their high byte";
 
   PngSpec grey_alpha{1, 1, PNG_COLOR_TYPE_GRAY_ALPHA, 8, false, {}, {}, {5, 6}};
-  EXPECT_FALSE(decode_png(image, bytes_of(build_png(grey_alpha)), -1)) << "grey with alpha is refused";
+  ASSERT_TRUE(decode_png(image, bytes_of(build_png(grey_alpha)), -1));
+  EXPECT_EQ(px(image, 0, 0), (std::array<int, 4>{5, 5, 5, 6})) << "grey with alpha becomes RGBA";
 }
 
 TEST(Png, InterlacedPicturesDecodeWhole) {
@@ -229,6 +436,64 @@ TEST(Png, InterlacedPicturesDecodeWhole) {
   ImageBuffer image;
   ASSERT_TRUE(decode_png(image, bytes_of(build_png(spec)), -1));
   for (int i : {0, 40, 80}) EXPECT_EQ(px(image, i % 9, i / 9)[0], i * 3);
+}
+
+TEST(Png, GreyWithAlphaBecomesRgba) {
+  struct Case {
+    const char* what;
+    PngSpec spec;
+    std::array<int, 4> first, last;
+  };
+  const Case cases[] = {
+      {"8 bits", {2, 1, PNG_COLOR_TYPE_GRAY_ALPHA, 8, false, {}, {}, {10, 200, 99, 0}}, {10, 10, 10, 200}, {99, 99, 99, 0}},
+      {"8 bits interlaced",
+       {3, 3, PNG_COLOR_TYPE_GRAY_ALPHA, 8, true, {}, {}, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18}},
+       {1, 1, 1, 2}, {17, 17, 17, 18}},
+      {"16 bits", {2, 1, PNG_COLOR_TYPE_GRAY_ALPHA, 16, false, {}, {}, {0x12, 0x34, 0xAB, 0xCD, 0xFE, 0, 0x01, 0xFF}},
+       {0x12, 0x12, 0x12, 0xAB}, {0xFE, 0xFE, 0xFE, 0x01}},
+      {"16 bits interlaced", {1, 2, PNG_COLOR_TYPE_GRAY_ALPHA, 16, true, {}, {}, {0x40, 0, 0x80, 0, 0x50, 0, 0x90, 0}},
+       {0x40, 0x40, 0x40, 0x80}, {0x50, 0x50, 0x50, 0x90}},
+      {"8-bit tRNS", {2, 1, PNG_COLOR_TYPE_GRAY, 8, false, {}, {}, {10, 77}, 77}, {10, 10, 10, 255}, {77, 77, 77, 0}},
+      {"2-bit tRNS", {4, 1, PNG_COLOR_TYPE_GRAY, 2, false, {}, {}, {0x1B}, 3}, {0, 0, 0, 255}, {255, 255, 255, 0}},
+      {"16-bit tRNS", {2, 1, PNG_COLOR_TYPE_GRAY, 16, false, {}, {}, {0x12, 0x34, 0x12, 0x35}, 0x1234},
+       {0x12, 0x12, 0x12, 0}, {0x12, 0x12, 0x12, 255}},
+  };
+  for (const Case& c : cases) {
+    ImageBuffer image;
+    ASSERT_TRUE(decode_png(image, bytes_of(build_png(c.spec)), kKey)) << c.what;
+    EXPECT_EQ(px(image, 0, 0), c.first) << c.what;
+    EXPECT_EQ(px(image, c.spec.width - 1, c.spec.height - 1), c.last) << c.what;
+    EXPECT_EQ(image.own_alpha, 1) << c.what;
+  }
+  // Grey without alpha stays as it was.
+  ImageBuffer image;
+  PngSpec grey16{1, 1, PNG_COLOR_TYPE_GRAY, 16, true, {}, {}, {0xC0, 0x01}};
+  ASSERT_TRUE(decode_png(image, bytes_of(build_png(grey16)), -1));
+  EXPECT_EQ(px(image, 0, 0), (std::array<int, 4>{0xC0, 0xC0, 0xC0, 255}));
+  EXPECT_EQ(image.own_alpha, 0);
+}
+
+TEST(Png, AChunkLengthIsAClaimNotAnAllocation) {
+  ImageBuffer image;
+  const std::string huge_text = regression("image-png-huge-text-chunk.png");
+  ASSERT_EQ(huge_text.size(), 41u);
+  expect_refused_cheaply([&] { return decode_png(image, bytes_of(huge_text), -1); }, "a tEXt chunk claiming 1.2 GB");
+
+  const std::string png = build_png({2, 1, PNG_COLOR_TYPE_RGB, 8, false, {}, {}, {1, 2, 3, 4, 5, 6}});
+  // Under libpng's chunk limit, and still not there.
+  const std::string claim = png.substr(0, 33) + std::string("\x03\xC0\x00\x00", 4) + "zTXt";  // 60 MiB
+  expect_refused_cheaply([&] { return decode_png(image, bytes_of(claim), -1); }, "a zTXt chunk claiming 60 MiB");
+
+  // Chunks that are there cost their reading only, damaged or not.
+  std::string rich = with_chunk(png, "tEXt", "Comment" + std::string(1, '\0') + std::string(3 << 20, 'x'));
+  rich = with_chunk(rich, "iCCP", std::string("icc\0\0not deflate data", 21));
+  rich = with_chunk(rich, "ruSt", "unknown and safe to copy");
+  std::string bad_crc = with_chunk(png, "iTXt", "XML:com.adobe.xmp");
+  bad_crc[33 + 8 + 17] ^= 0x55;
+  for (const std::string& file : {rich, bad_crc}) {
+    ASSERT_TRUE(decode_png(image, bytes_of(file), -1));
+    EXPECT_EQ(px(image, 1, 0), (std::array<int, 4>{4, 5, 6, 255}));
+  }
 }
 
 // ---------------------------------------------------------------------------
@@ -274,6 +539,74 @@ TEST(Jpeg, TruncatedStreamsAndMemoryNamesFail) {
   EXPECT_FALSE(read_jpeg(image, memory));
   EXPECT_TRUE(read_png(image, memory, -1) == false);
   mxt_unregister_memory_file(whole.data());
+}
+
+TEST(Jpeg, FourComponentFilesBecomeOpaqueRgb) {
+  // 32 x 16: cyan ink on the left, half black on the right; whole 16 x 16
+  // blocks, so subsampled YCCK keeps them apart.
+  const std::array<uint8_t, 4> cyan{255, 0, 0, 0}, grey{0, 0, 0, 128};
+  struct Case { const char* what; bool ycck, adobe; } cases[] = {
+      {"Adobe CMYK", false, true}, {"Adobe YCCK", true, true}, {"plain CMYK", false, false}};
+  for (const Case& c : cases) {
+    std::vector<uint8_t> samples;
+    for (int y = 0; y < 16; ++y)
+      for (int x = 0; x < 32; ++x)
+        for (uint8_t ink : x < 16 ? cyan : grey) samples.push_back(c.adobe ? static_cast<uint8_t>(255 - ink) : ink);
+    ImageBuffer image;
+    ASSERT_TRUE(decode_jpeg(image, bytes_of(build_cmyk_jpeg(32, 16, samples, c.ycck, c.adobe)))) << c.what;
+    EXPECT_EQ(image.own_alpha, 0) << c.what;
+    const auto left = px(image, 5, 8), right = px(image, 26, 8);
+    const std::array<int, 4> want_left{0, 255, 255, 255}, want_right{127, 127, 127, 255};
+    for (size_t i = 0; i < 4; ++i) {
+      EXPECT_NEAR(left[i], want_left[i], 6) << c.what << ", channel " << i;
+      EXPECT_NEAR(right[i], want_right[i], 6) << c.what << ", channel " << i;
+    }
+  }
+}
+
+TEST(Jpeg, DataThatRunsOutOrLosesItsPlaceFails) {
+  ImageBuffer image;
+  const std::vector<uint8_t> rgb = noise(64 * 64 * 3);
+  std::string taller = build_jpeg(64, 64, 3, rgb, false);
+  claim_jpeg_size(taller, 64, 128);  // half the blocks missing before a proper end marker
+  EXPECT_FALSE(decode_jpeg(image, bytes_of(taller)));
+  EXPECT_EQ(image.width, 0);
+
+  std::string vast = build_jpeg(127, 64, 3, noise(127 * 64 * 3), false);
+  claim_jpeg_size(vast, 4097, 4097);
+  expect_refused_cheaply([&] { return decode_jpeg(image, bytes_of(vast)); }, "4097 x 4097 over 127 x 64");
+  const std::string cut = regression("jpeg-8192-progressive-cut.jpg");
+  ASSERT_EQ(cut.size(), 406u);
+  expect_refused_cheaply([&] { return decode_jpeg(image, bytes_of(cut)); }, "a cut progressive 8192 x 8192");
+
+  // A restart marker out of its place: a segment is lost.
+  const std::string restarts = build_jpeg(64, 64, 3, rgb, false, 95, 1);
+  ASSERT_TRUE(decode_jpeg(image, bytes_of(restarts)));
+  const size_t rst1 = restarts.find("\xFF\xD1");
+  ASSERT_NE(rst1, std::string::npos);
+  std::string misplaced = restarts;
+  misplaced[rst1 + 1] = '\xD5';
+  EXPECT_FALSE(decode_jpeg(image, bytes_of(misplaced)));
+
+  // Stray bytes before a marker lose nothing: such files keep decoding.
+  std::string padded = restarts;
+  const size_t tables = padded.find("\xFF\xDB");
+  ASSERT_NE(tables, std::string::npos);
+  padded.insert(tables, "\x12\x34", 2);
+  ASSERT_TRUE(decode_jpeg(image, bytes_of(padded)));
+  EXPECT_EQ(image.width, 64);
+}
+
+TEST(Jpeg, TheSizeFloorLeavesHighlyCompressedFilesAlone) {
+  // A flat progressive picture spends about two bits a block; the floor is one.
+  const int side = 2048;
+  const std::string flat = build_jpeg(side, side, 1, std::vector<uint8_t>(static_cast<size_t>(side) * side, 90), true, 75);
+  const size_t blocks = static_cast<size_t>(side / 8) * (side / 8);
+  ASSERT_LT(flat.size() * 8, blocks * 4) << "near the floor, or the case proves nothing";
+  ImageBuffer image;
+  ASSERT_TRUE(decode_jpeg(image, bytes_of(flat)));
+  EXPECT_EQ(image.height, side);
+  EXPECT_NEAR(px(image, side - 1, side - 1)[0], 90, 2);
 }
 
 // ---------------------------------------------------------------------------

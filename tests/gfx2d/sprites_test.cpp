@@ -127,6 +127,11 @@ TEST_F(Sprites, ArraysCarryPixelsAsAbgrIntegers) {
   EXPECT_EQ(h, 2);
   EXPECT_EQ(loaded.count, 6);
   EXPECT_EQ(static_cast<uint32_t>(loaded(5)), 0xFF070605u);
+  EXPECT_EQ(mxt_last_error(), 0);
+  EXPECT_FALSE(mxt_load_image_array(save("k.bmp", "BM but no picture"), w, h, loaded));
+  EXPECT_EQ(mxt_last_error(), 3) << "a file that does not decode, like one that is missing";
+  EXPECT_EQ(w, 3) << "and the results are left as they were";
+  EXPECT_EQ(loaded.count, 6);
   EXPECT_FALSE(mxt_load_image_array("missing.png", w, h, loaded));
   EXPECT_EQ(mxt_last_error(), 3);
 }
@@ -230,7 +235,12 @@ TEST_F(Sprites, BadFilesGiveErrorThreeAndAnEmptySprite) {
   huge_jpeg[sof + 8] = '\xF0';
   bad.emplace_back("jpeg-huge-dimensions", huge_jpeg);
 
-  ASSERT_GE(bad.size(), 15u);
+  // Small files whose headers claim what they do not hold.
+  for (const char* name : {"image-png-huge-text-chunk.png", "bmp-8192-nodata.bmp", "bmp-8192-rle8-empty.bmp",
+                           "jpeg-8192-progressive-cut.jpg"})
+    bad.emplace_back(name, read_file(std::string(MXT_SOURCE_DIR) + "/tests/data/regressions/" + name));
+
+  ASSERT_GE(bad.size(), 19u);
   for (const auto& [name, bytes] : bad) {
     mxt_load_sprite(save("ok.png", solid_png(2, 2, {1, 1, 1, 255})), 7);
     ASSERT_GT(sprite_record(7)->image_width, 0);

@@ -35,8 +35,24 @@ std::string build_bmp(const BmpSpec& spec) {
     put32(info, 2835);
     put32(info, static_cast<uint32_t>(spec.palette.size()));
     put32(info, 0);
+    if (spec.info_size > 40) {
+      for (uint32_t m : spec.masks) put32(info, m);
+      if (spec.info_size >= 56) put32(info, spec.alpha_mask);
+    }
     while (info.size() < spec.info_size) info += '\0';
-    if (spec.compression == 3)
+    if (spec.info_size >= 124 && !spec.profile.empty()) {
+      // An embedded profile ('MBED'), placed after the palette; its offset
+      // counts from the start of the info header.
+      const size_t palette_bytes = spec.palette.size() * 4;
+      std::string fields;
+      put32(fields, static_cast<uint32_t>(spec.info_size + palette_bytes));
+      put32(fields, static_cast<uint32_t>(spec.profile.size()));
+      info.replace(112, 8, fields);
+      std::string cs_type;
+      put32(cs_type, 0x4D424544);
+      info.replace(56, 4, cs_type);
+    }
+    if (spec.info_size == 40 && spec.compression == 3)
       for (uint32_t m : spec.masks) put32(info, m);
   }
   std::string palette;
@@ -46,6 +62,7 @@ std::string build_bmp(const BmpSpec& spec) {
     palette += static_cast<char>(c[0]);
     if (!spec.core_header) palette += '\0';
   }
+  palette.append(spec.profile.begin(), spec.profile.end());
   const uint32_t offset = static_cast<uint32_t>(14 + info.size() + palette.size());
   header += "BM";
   put32(header, static_cast<uint32_t>(offset + spec.pixel_data.size()));
@@ -104,6 +121,11 @@ std::string build_png(const PngSpec& spec) {
   if (!plte.empty()) png_set_PLTE(png, info, plte.data(), static_cast<int>(plte.size()));
   if (!spec.trns.empty())
     png_set_tRNS(png, info, spec.trns.data(), static_cast<int>(spec.trns.size()), nullptr);
+  if (spec.grey_key >= 0) {
+    png_color_16 key{};
+    key.gray = static_cast<png_uint_16>(spec.grey_key);
+    png_set_tRNS(png, info, nullptr, 0, &key);
+  }
   png_write_info(png, info);
   const size_t row = spec.samples.size() / static_cast<size_t>(spec.height);
   std::vector<png_bytep> rows;
@@ -116,7 +138,7 @@ std::string build_png(const PngSpec& spec) {
 }
 
 std::string build_jpeg(int width, int height, int components, const std::vector<uint8_t>& samples,
-                       bool progressive, int quality) {
+                       bool progressive, int quality, int restart_rows) {
   jpeg_compress_struct cinfo;
   jpeg_error_mgr err;
   cinfo.err = jpeg_std_error(&err);
@@ -131,9 +153,38 @@ std::string build_jpeg(int width, int height, int components, const std::vector<
   jpeg_set_defaults(&cinfo);
   jpeg_set_quality(&cinfo, quality, TRUE);
   if (progressive) jpeg_simple_progression(&cinfo);
+  cinfo.restart_in_rows = restart_rows;
   jpeg_start_compress(&cinfo, TRUE);
   while (cinfo.next_scanline < cinfo.image_height) {
     JSAMPROW row = const_cast<JSAMPROW>(samples.data() + cinfo.next_scanline * static_cast<size_t>(width * components));
+    jpeg_write_scanlines(&cinfo, &row, 1);
+  }
+  jpeg_finish_compress(&cinfo);
+  jpeg_destroy_compress(&cinfo);
+  std::string out(reinterpret_cast<char*>(buffer), size);
+  std::free(buffer);
+  return out;
+}
+
+std::string build_cmyk_jpeg(int width, int height, const std::vector<uint8_t>& samples, bool ycck, bool adobe_marker) {
+  jpeg_compress_struct cinfo;
+  jpeg_error_mgr err;
+  cinfo.err = jpeg_std_error(&err);
+  jpeg_create_compress(&cinfo);
+  unsigned char* buffer = nullptr;
+  unsigned long size = 0;
+  jpeg_mem_dest(&cinfo, &buffer, &size);
+  cinfo.image_width = static_cast<JDIMENSION>(width);
+  cinfo.image_height = static_cast<JDIMENSION>(height);
+  cinfo.input_components = 4;
+  cinfo.in_color_space = JCS_CMYK;
+  jpeg_set_defaults(&cinfo);
+  jpeg_set_quality(&cinfo, 95, TRUE);
+  if (ycck) jpeg_set_colorspace(&cinfo, JCS_YCCK);
+  cinfo.write_Adobe_marker = adobe_marker || ycck ? TRUE : FALSE;
+  jpeg_start_compress(&cinfo, TRUE);
+  while (cinfo.next_scanline < cinfo.image_height) {
+    JSAMPROW row = const_cast<JSAMPROW>(samples.data() + cinfo.next_scanline * static_cast<size_t>(width * 4));
     jpeg_write_scanlines(&cinfo, &row, 1);
   }
   jpeg_finish_compress(&cinfo);

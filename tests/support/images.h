@@ -27,7 +27,13 @@ struct BmpSpec {
   uint32_t compression = 0;
   std::vector<Rgb> palette;         // red, green, blue
   std::vector<uint8_t> pixel_data;  // stored rows (or RLE stream) exactly as in the file
-  std::array<uint32_t, 3> masks{};  // bitfields, written when compression is 3
+  // Bitfields: after a 40-byte header when compression is 3; inside a longer
+  // header always (red, green, blue from 52 bytes, alpha from 56).
+  std::array<uint32_t, 3> masks{};
+  uint32_t alpha_mask = 0;
+  // Bytes between the palette and the pixel data: a colour profile, which a
+  // 124-byte header points at.
+  std::vector<uint8_t> profile;
 };
 std::string build_bmp(const BmpSpec& spec);
 
@@ -44,12 +50,19 @@ struct PngSpec {
   std::vector<Rgb> palette;
   std::vector<uint8_t> trns;        // palette alphas (or empty)
   std::vector<uint8_t> samples;     // packed rows as libpng takes them
+  int grey_key = -1;                // the transparent level of a grey picture (tRNS), or -1
 };
 std::string build_png(const PngSpec& spec);
 
-// A JPEG of w x h from RGB (components 3) or grey (components 1) samples.
+// A JPEG of w x h from RGB (components 3) or grey (components 1) samples;
+// a restart marker every `restart_rows` rows of blocks when not 0.
 std::string build_jpeg(int width, int height, int components, const std::vector<uint8_t>& samples,
-                       bool progressive, int quality = 95);
+                       bool progressive, int quality = 95, int restart_rows = 0);
+
+// A four-component JPEG from CMYK samples stored as given (Adobe's files
+// store them inverted: 255 = no ink), kept as CMYK or turned into YCCK, with
+// or without the Adobe marker (YCCK always has it).
+std::string build_cmyk_jpeg(int width, int height, const std::vector<uint8_t>& samples, bool ycck, bool adobe_marker);
 
 // The number of different RGBA values in a PNG file's pixels; 0 when it
 // does not decode.
