@@ -62,6 +62,26 @@ void png_read_from(png_structp png, png_bytep out, size_t n) {
   src->pos += n;
 }
 
+// Deflate expands a byte into at most 1032 (a run of 258-byte matches at
+// one bit each), so the bytes left in the file bound the rows they can
+// inflate to. A header claiming more than that is refused before the rows
+// are allocated: a small file cannot make the decoder reserve the picture
+// its header states and only then find the data missing.
+constexpr uint64_t kDeflateMaxRatio = 1032;
+
+bool data_can_fill(png_structp png, png_uint_32 w, png_uint_32 h, int colour_type, int depth) {
+  int samples = 1;  // grey and palette
+  if (colour_type == PNG_COLOR_TYPE_GRAY_ALPHA) samples = 2;
+  if (colour_type == PNG_COLOR_TYPE_RGB) samples = 3;
+  if (colour_type == PNG_COLOR_TYPE_RGB_ALPHA) samples = 4;
+  // Each row is its filter byte and its packed samples; an interlaced image
+  // holds at least as many bytes.
+  const uint64_t row = (uint64_t{w} * static_cast<uint64_t>(samples * depth) + 7) / 8 + 1;
+  const auto* src = static_cast<const PngSource*>(png_get_io_ptr(png));
+  const uint64_t left = src->bytes.size() - src->pos;
+  return left * kDeflateMaxRatio >= row * h;
+}
+
 // The decode itself; every libpng call that may fail long-jumps back to the
 // caller, which owns the structures. Nothing with a destructor lives here.
 bool png_decode_rows(png_structp png, png_infop info, PngFailure& failure, ImageBuffer& image, int32_t key,
@@ -72,6 +92,7 @@ bool png_decode_rows(png_structp png, png_infop info, PngFailure& failure, Image
   if (w == 0 || h == 0 || static_cast<uint64_t>(w) * h > static_cast<uint64_t>(kMaxImagePixels)) return false;
   const int colour_type = png_get_color_type(png, info);
   const int depth = png_get_bit_depth(png, info);
+  if (!data_can_fill(png, w, h, colour_type, depth)) return false;
   const bool transparency = png_get_valid(png, info, PNG_INFO_tRNS) != 0;
   if (colour_type == PNG_COLOR_TYPE_PALETTE) png_set_expand(png);
   if (colour_type == PNG_COLOR_TYPE_GRAY && depth < 8) png_set_expand(png);

@@ -496,6 +496,31 @@ TEST(Png, AChunkLengthIsAClaimNotAnAllocation) {
   }
 }
 
+// A header whose rows the rest of the file cannot inflate to (16384 x 4096
+// RGBA over an empty IDAT chunk, as the fuzzer found it) is refused before
+// the rows are allocated. The rows would never be touched, so resident
+// memory cannot show the allocation; the process's peak of address space
+// can. That peak never goes down, so the check is made on a fresh process,
+// as ctest runs every test; run after bigger tests it proves nothing.
+TEST(Png, AHeaderItsDataCannotFillReservesNothing) {
+  const std::string no_data = regression("png-16384x4096-no-data.png");
+  ASSERT_EQ(no_data.size(), 41u);
+  ImageBuffer image;
+  const int64_t before = memory_kib("VmPeak");
+  EXPECT_FALSE(decode_png(image, bytes_of(no_data), -1));
+  const int64_t after = memory_kib("VmPeak");
+  if (before >= 0 && after >= 0) {
+    EXPECT_LT((after - before) / 1024, 64) << "MiB of address space reserved for rows that are not there";
+  }
+
+  // The bound is deflate's own: a large, well-compressed picture still loads.
+  std::vector<uint8_t> flat(size_t{2048} * 2048 * 4, 0x40);
+  const std::string big = build_png({2048, 2048, PNG_COLOR_TYPE_RGB_ALPHA, 8, false, {}, {}, flat});
+  ASSERT_LT(big.size(), size_t{64} << 10);
+  ASSERT_TRUE(decode_png(image, bytes_of(big), -1));
+  EXPECT_EQ(px(image, 2047, 2047), (std::array<int, 4>{0x40, 0x40, 0x40, 0x40}));
+}
+
 // ---------------------------------------------------------------------------
 // JPEG
 

@@ -237,7 +237,7 @@ TEST_F(Sprites, BadFilesGiveErrorThreeAndAnEmptySprite) {
 
   // Small files whose headers claim what they do not hold.
   for (const char* name : {"image-png-huge-text-chunk.png", "bmp-8192-nodata.bmp", "bmp-8192-rle8-empty.bmp",
-                           "jpeg-8192-progressive-cut.jpg"})
+                           "jpeg-8192-progressive-cut.jpg", "png-16384x4096-no-data.png"})
     bad.emplace_back(name, read_file(std::string(MXT_SOURCE_DIR) + "/tests/data/regressions/" + name));
 
   ASSERT_GE(bad.size(), 19u);
