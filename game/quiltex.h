@@ -10,7 +10,7 @@
 
 #include <cstdint>
 
-#include "runtime/moxtril.h"
+#include <moxtril.h>
 
 // ---------------------------------------------------------------------------
 // Board and frame data

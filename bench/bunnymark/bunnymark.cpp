@@ -11,7 +11,7 @@
 
 #include "runtime/base/clock.h"
 #include "runtime/base/singletons.h"
-#include "runtime/moxtril.h"
+#include <moxtril.h>
 #include "runtime/gfx2d/draw.h"
 #include "runtime/gfx2d/sprites.h"
 #include "runtime/platform/platform.h"

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "runtime/base/clock.h"
-#include "runtime/moxtril.h"
+#include <moxtril.h>
 #include "runtime/platform/platform.h"
 
 namespace {

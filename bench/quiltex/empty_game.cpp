@@ -1,5 +1,5 @@
 // An empty game: the same window and frame rate as Quiltex, nothing drawn.
-#include "runtime/moxtril.h"
+#include <moxtril.h>
 
 void project_settings() {
   mxt_settings().screen_width = 800;

@@ -2,7 +2,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "runtime/moxtril.h"
+#include <moxtril.h>
 
 void project_settings() {
   mxt_settings().screen_width = 640;

@@ -1,13 +1,13 @@
 // What a game sees through the umbrella header: the commands, and none of
 // the runtime's insides (the GL and SDL headers above all). Checked where the header is included, before any
 // other header could bring these in.
-#include "runtime/moxtril.h"
+#include <moxtril.h>
 
 #if defined(GL_VERSION_1_1) || defined(__gl_h_) || defined(__glext_h_)
-#error "runtime/moxtril.h brings GL headers to games"
+#error "moxtril.h brings GL headers to games"
 #endif
 #if defined(SDL_h_) || defined(_SDL_H)
-#error "runtime/moxtril.h brings SDL headers to games"
+#error "moxtril.h brings SDL headers to games"
 #endif
 
 #include <gtest/gtest.h>

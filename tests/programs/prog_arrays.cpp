@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "runtime/moxtril.h"
+#include <moxtril.h>
 #include "tests/programs/scenario.h"
 
 namespace {

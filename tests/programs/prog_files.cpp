@@ -6,7 +6,7 @@
 #include <string>
 
 #include "runtime/files/archive.h"
-#include "runtime/moxtril.h"
+#include <moxtril.h>
 
 namespace {
 

@@ -8,7 +8,7 @@
 
 #include "runtime/input/input_state.h"
 #include "runtime/input/keymap.h"
-#include "runtime/moxtril.h"
+#include <moxtril.h>
 #include "tests/programs/scenario.h"
 
 namespace {

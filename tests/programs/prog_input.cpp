@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "runtime/input/keymap.h"
-#include "runtime/moxtril.h"
+#include <moxtril.h>
 #include "tests/programs/scenario.h"
 #include "runtime/platform/platform.h"
 #include "tests/support/events.h"

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "runtime/core/runtime.h"
-#include "runtime/moxtril.h"
+#include <moxtril.h>
 #include "tests/programs/scenario.h"
 #include "runtime/platform/platform.h"
 

@@ -8,7 +8,7 @@
 #include "runtime/base/singletons.h"
 #include "runtime/core/runtime.h"
 #include "runtime/core/window.h"
-#include "runtime/moxtril.h"
+#include <moxtril.h>
 #include "tests/programs/scenario.h"
 
 namespace {
