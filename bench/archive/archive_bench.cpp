@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "runtime/files/archive.h"
-#include "runtime/files/files.h"
+#include <moxtril.h>
 #include "runtime/files/rtfile.h"
 
 namespace fs = std::filesystem;

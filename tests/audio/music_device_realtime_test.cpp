@@ -9,12 +9,10 @@
 
 #include "support/audio.h"
 #include "runtime/audio/music.h"
-#include "runtime/audio/audio.h"
+#include <moxtril.h>
 #include "runtime/base/clock.h"
-#include "runtime/core/core.h"
 #include "runtime/base/singletons.h"
 #include "runtime/files/archive.h"
-#include "runtime/files/files.h"
 #include "runtime/platform/platform.h"
 #include "support/child.h"
 

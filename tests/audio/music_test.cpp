@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "runtime/audio/music.h"
-#include "runtime/audio/audio.h"
+#include <moxtril.h>
 #include "runtime/base/singletons.h"
 #include "runtime/core/runtime.h"
 #include "support/child.h"

@@ -10,15 +10,13 @@
 #include <functional>
 
 #include "support/audio.h"
-#include "runtime/audio/audio.h"
+#include <moxtril.h>
 #include "runtime/audio/video.h"
 #include "runtime/base/clock.h"
 #include "runtime/base/singletons.h"
 #include "runtime/files/archive.h"
 #include "runtime/gfx2d/picture.h"
-#include "runtime/files/files.h"
 #include "runtime/files/rtfile.h"
-#include "runtime/input/input.h"
 #include "runtime/input/input_state.h"
 #include "runtime/input/keymap.h"
 #include "runtime/platform/platform.h"

@@ -11,7 +11,7 @@
 #include "runtime/core/runtime.h"
 #include "runtime/files/archive.h"
 #include "runtime/files/directories.h"
-#include "runtime/files/files.h"
+#include <moxtril.h>
 #include "runtime/files/rtfile.h"
 
 using namespace mxt;

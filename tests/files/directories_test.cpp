@@ -9,9 +9,8 @@
 #include <filesystem>
 
 #include "files_support.h"
-#include "runtime/core/core.h"
+#include <moxtril.h>
 #include "runtime/files/directories.h"
-#include "runtime/files/files.h"
 #include "runtime/files/rtfile.h"
 
 using namespace mxt;

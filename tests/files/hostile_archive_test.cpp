@@ -7,7 +7,7 @@
 
 #include "files_support.h"
 #include "runtime/files/archive.h"
-#include "runtime/files/files.h"
+#include <moxtril.h>
 #include "runtime/files/rtfile.h"
 
 using namespace mxt;

@@ -6,7 +6,7 @@
 
 #include "files_support.h"
 #include "runtime/files/directories.h"
-#include "runtime/files/files.h"
+#include <moxtril.h>
 #include "runtime/files/rtfile.h"
 
 using namespace mxt;

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "runtime/base/singletons.h"
-#include "runtime/gfx2d/gfx2d.h"
+#include <moxtril.h>
 #include "runtime/core/runtime.h"
 #include "runtime/gfx2d/viewport.h"
 #include "runtime/platform/platform.h"

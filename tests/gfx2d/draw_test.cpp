@@ -5,7 +5,7 @@
 #include <cstdlib>
 
 #include "runtime/base/singletons.h"
-#include "runtime/gfx2d/gfx2d.h"
+#include <moxtril.h>
 #include "runtime/core/runtime.h"
 #include "runtime/gfx2d/draw.h"
 #include "runtime/gfx2d/sprites.h"

@@ -9,8 +9,7 @@
 #include <functional>
 
 #include "runtime/base/singletons.h"
-#include "runtime/gfx2d/gfx2d.h"
-#include "runtime/files/files.h"
+#include <moxtril.h>
 #include "runtime/files/rtfile.h"
 #include "runtime/gfx2d/image.h"
 #include "runtime/platform/platform.h"

@@ -6,7 +6,7 @@
 #include <zlib.h>
 
 #include "runtime/base/singletons.h"
-#include "runtime/gfx2d/gfx2d.h"
+#include <moxtril.h>
 #include "runtime/core/runtime.h"
 #include "runtime/gfx2d/sprites.h"
 #include "support/child.h"

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "runtime/base/singletons.h"
-#include "runtime/gfx2d/gfx2d.h"
+#include <moxtril.h>
 #include "runtime/core/window.h"
 #include "runtime/gfx2d/viewport.h"
 #include "runtime/input/screen_map.h"

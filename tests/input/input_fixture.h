@@ -13,7 +13,7 @@
 #include "runtime/base/singletons.h"
 #include "runtime/core/runtime.h"
 #include "runtime/gfx2d/renderer.h"
-#include "runtime/input/input.h"
+#include <moxtril.h>
 #include "runtime/input/input_state.h"
 #include "runtime/platform/platform.h"
 #include "support/events.h"

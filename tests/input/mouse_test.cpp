@@ -2,7 +2,7 @@
 // coordinates under every orientation and a scaled virtual screen, buttons,
 // wheel and speeds, the pointer slots, the hidden pointer, the wait for a click.
 #include "runtime/base/singletons.h"
-#include "runtime/gfx2d/gfx2d.h"
+#include <moxtril.h>
 #include "input/input_fixture.h"
 
 using namespace input_test;

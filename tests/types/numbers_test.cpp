@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "runtime/types/types.h"
+#include <moxtril.h>
 #include "runtime/types/numbers.h"
 
 namespace {

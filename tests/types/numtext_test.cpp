@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "runtime/types/types.h"
+#include <moxtril.h>
 #include "runtime/types/numtext.h"
 
 using namespace mxt;

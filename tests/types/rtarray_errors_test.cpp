@@ -1,7 +1,7 @@
 // Array faults end the program: seen from outside, in a real child program.
 #include <gtest/gtest.h>
 
-#include "runtime/types/types.h"
+#include <moxtril.h>
 #include "support/child.h"
 
 using namespace mxt_test;

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "runtime/types/types.h"
+#include <moxtril.h>
 #include "runtime/types/rtarray.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "runtime/types/types.h"
+#include <moxtril.h>
 #include "runtime/types/rtstring.h"
 
 namespace {

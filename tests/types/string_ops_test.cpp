@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "runtime/types/types.h"
+#include <moxtril.h>
 #include "runtime/types/blowfish.h"
 #include "runtime/types/string_ops.h"
 #include "runtime/types/text_helpers.h"
