@@ -1,0 +1,291 @@
+// The example programs in examples/, run as a developer would run them:
+// headless, ended by MXT_FRAMES, the input and replay ones driven by their
+// committed replay files. Each test checks what its example computed or
+// drew: lines it printed, pixels of its last frame, files it wrote.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <regex>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "runtime/gfx2d/image.h"
+#include "support/child.h"
+
+using namespace mxt_test;
+
+namespace {
+
+std::string example(const std::string& family) {
+  return std::string(MXT_BINARY_DIR) + "/examples/" + family + "/example_" + family;
+}
+
+std::string source(const std::string& path) { return std::string(MXT_SOURCE_DIR) + "/examples/" + path; }
+
+struct Outcome {
+  ChildResult result;
+  std::vector<std::string> lines;  // standard output, "exit" included
+  mxt::ImageBuffer shot;           // empty without a screenshot
+
+  using Rgb = std::array<int, 3>;
+  Rgb at(int x, int y) const {
+    const uint8_t* p = shot.pixel(x, y);
+    return {p[0], p[1], p[2]};
+  }
+  bool printed(const std::string& line) const {
+    for (const std::string& l : lines)
+      if (l == line) return true;
+    return false;
+  }
+};
+
+// Runs an example for `frames` frames with the extra environment, keeping a
+// screenshot of its last frame, and checks that it ended in order.
+Outcome run(const std::string& program, int frames, std::vector<std::pair<std::string, std::string>> env = {}) {
+  TempDir tmp;
+  ChildOptions options;
+  options.env = std::move(env);
+  options.env.push_back({"MXT_FRAMES", std::to_string(frames)});
+  options.env.push_back({"MXT_SCREENSHOT", tmp.file("shot.png")});
+  Outcome r;
+  r.result = run_child(program, {}, options);
+  EXPECT_FALSE(r.result.timed_out) << program;
+  EXPECT_EQ(r.result.exit_code, 0) << program << "\n" << r.result.err;
+  r.lines = split_lines(r.result.out);
+  EXPECT_FALSE(r.lines.empty());
+  if (!r.lines.empty()) {
+    EXPECT_EQ(r.lines.back(), "exit") << r.result.out;
+  }
+  const std::string png = read_file(tmp.file("shot.png"));
+  EXPECT_TRUE(mxt::decode_png(r.shot, std::span(reinterpret_cast<const uint8_t*>(png.data()), png.size()), -1))
+      << program << " left no screenshot";
+  return r;
+}
+
+// Within a few levels per channel: blends round on the GPU.
+::testing::AssertionResult near(const Outcome::Rgb& got, const Outcome::Rgb& want, int tolerance = 3) {
+  for (int c = 0; c < 3; ++c)
+    if (std::abs(got[static_cast<size_t>(c)] - want[static_cast<size_t>(c)]) > tolerance)
+      return ::testing::AssertionFailure() << "got " << got[0] << "," << got[1] << "," << got[2] << " want " << want[0]
+                                           << "," << want[1] << "," << want[2];
+  return ::testing::AssertionSuccess();
+}
+
+constexpr Outcome::Rgb kBlack{0, 0, 0}, kWhite{255, 255, 255}, kRed{255, 0, 0}, kGreen{0, 255, 0}, kBlue{0, 0, 255},
+    kYellow{255, 255, 0}, kOrange{255, 192, 0};
+
+}  // namespace
+
+TEST(Examples, WindowPacesItsFramesAndMovesByTime) {
+  const Outcome r = run(example("window"), 10);
+  EXPECT_TRUE(r.printed("screen 320 x 240")) << r.result.out;
+  EXPECT_TRUE(r.printed("frames shown 10")) << r.result.out;  // the quit callback ran inside the tenth frame
+  std::smatch m;
+  ASSERT_TRUE(std::regex_search(r.result.out, m, std::regex("average frame ms ([0-9.]+)"))) << r.result.out;
+  EXPECT_GT(std::stod(m[1]), 20.0) << "paced to 30 frames a second";  // a loaded machine is only slower
+  ASSERT_EQ(r.shot.width, 320);
+  EXPECT_TRUE(near(r.at(10, 10), {0x10, 0x20, 0x40}));  // the clear colour
+  EXPECT_TRUE(near(r.at(10, 220), {0x40, 0x80, 0x20}));  // the ground
+  int first = -1, count = 0;
+  for (int x = 0; x < 320; ++x)
+    if (near(r.at(x, 160), kOrange)) {
+      if (first < 0) first = x;
+      ++count;
+    }
+  EXPECT_EQ(count, 40) << "the whole box";
+  EXPECT_GT(first, 0) << "the box moved with the time the frames took";
+}
+
+TEST(Examples, SpritesDrawPlainScaledFramedAndBlended) {
+  const Outcome r = run(example("sprites"), 3);
+  EXPECT_TRUE(r.printed("ball 32 x 32")) << r.result.out;
+  EXPECT_TRUE(r.printed("ball centre ff0000ff")) << r.result.out;
+  EXPECT_TRUE(r.printed("error: 3")) << r.result.out;
+  EXPECT_TRUE(r.printed("missing picture, error 3")) << r.result.out;
+  ASSERT_EQ(r.shot.width, 320);
+  EXPECT_TRUE(near(r.at(32, 32), kRed)) << "plain";
+  EXPECT_TRUE(near(r.at(17, 17), {0x30, 0x30, 0x30})) << "a transparent corner, blended";
+  EXPECT_TRUE(near(r.at(122, 32), kRed)) << "stretched to 64 wide";
+  EXPECT_TRUE(near(r.at(212, 32), kRed)) << "zoomed 1.5 about its centre, past the plain size";
+  EXPECT_TRUE(near(r.at(56, 88), kBlue)) << "frame 2 of the strip";
+  EXPECT_TRUE(near(r.at(124, 88), kGreen)) << "frame 1, stretched";
+  EXPECT_TRUE(near(r.at(17, 145), kBlack)) << "opaque mode draws the transparent corner";
+  EXPECT_TRUE(near(r.at(32, 160), kRed));
+  EXPECT_TRUE(near(r.at(80, 160), {255, 128, 128})) << "half translucent over white";
+  EXPECT_TRUE(near(r.at(80, 210), {255, 0, 255})) << "additive over blue";
+  EXPECT_TRUE(near(r.at(200, 160), kWhite));
+}
+
+TEST(Examples, ShapesFillLinesRectanglesAndPolygonBatches) {
+  const Outcome r = run(example("shapes"), 3);
+  ASSERT_EQ(r.shot.width, 320);
+  EXPECT_TRUE(near(r.at(80, 10), kGreen)) << "line";
+  EXPECT_TRUE(near(r.at(160, 10), kWhite)) << "dot";
+  EXPECT_TRUE(near(r.at(162, 10), kBlack)) << "between dots";
+  EXPECT_TRUE(near(r.at(200, 40), kRed)) << "rectangle";
+  // A negative size runs left and up and includes its corner.
+  EXPECT_TRUE(near(r.at(300, 60), kBlue));
+  EXPECT_TRUE(near(r.at(241, 21), kBlue));
+  EXPECT_TRUE(near(r.at(240, 40), kBlack));
+  const auto hub = r.at(60, 120);
+  EXPECT_TRUE(hub[0] > 200 && hub[1] > 200 && hub[2] > 200) << "the fan's white hub";
+  EXPECT_TRUE(near(r.at(140, 95), kGreen)) << "first triangle";
+  EXPECT_TRUE(near(r.at(140, 145), kBlue)) << "second triangle";
+  EXPECT_TRUE(near(r.at(240, 100), kYellow)) << "first strip";
+  EXPECT_TRUE(near(r.at(240, 140), kRed)) << "second strip";
+  EXPECT_TRUE(near(r.at(240, 120), kBlack)) << "the join between the strips draws nothing";
+  EXPECT_TRUE(near(r.at(203, 173), kWhite)) << "checker";
+  EXPECT_TRUE(near(r.at(211, 173), kBlack));
+  EXPECT_TRUE(near(r.at(211, 181), kWhite));
+  EXPECT_TRUE(near(r.at(235, 173), kWhite)) << "the texture repeats past its size";
+}
+
+TEST(Examples, InputSeesEveryPressKeyTextAndTouchOfItsReplay) {
+  const Outcome r = run(example("input"), 70, {{"MXT_REPLAY", source("input/input.replay")}});
+  const std::vector<std::string> expected = {
+      "press at 40 50 in slot 0", "right press at 100 60", "press at 200 30 in slot 0", "wheel 1",
+      "key Space",                "typed hello",           "press at 160 120 in slot 0", "press at 240 60 in slot 1",
+      "box at 160 180",           "exit"};
+  EXPECT_EQ(r.lines, expected) << r.result.out;
+  ASSERT_EQ(r.shot.width, 320);
+  EXPECT_TRUE(near(r.at(42, 52), kRed)) << "a mark where the left press landed";
+  EXPECT_TRUE(near(r.at(100, 60), kGreen)) << "the right press";
+  EXPECT_TRUE(near(r.at(200, 30), kRed)) << "the tap";
+  EXPECT_TRUE(near(r.at(165, 185), kOrange)) << "the box moved right";
+  EXPECT_TRUE(near(r.at(145, 185), {0x10, 0x20, 0x30})) << "and left its start";
+}
+
+namespace {
+
+// The files example writes beside itself: a copy of it and its archive in a
+// folder of the test's own.
+Outcome run_files(const TempDir& dir) {
+  namespace fs = std::filesystem;
+  fs::copy_file(example("files"), dir.file("example_files"));
+  fs::permissions(dir.file("example_files"), fs::perms::owner_all);
+  fs::copy_file(std::string(MXT_BINARY_DIR) + "/examples/files/media.sbx", dir.file("media.sbx"));
+  return run(dir.file("example_files"), 3);
+}
+
+}  // namespace
+
+TEST(Examples, FilesLoadFromTheArchiveAndWriteCopiesBesideTheProgram) {
+  if (!file_exists(example("files"))) GTEST_SKIP() << "example_files is built only where the ffmpeg tool is";
+  TempDir dir;
+  const Outcome r = run_files(dir);
+  const std::string welcome = read_file(source("files/media/welcome.txt"));
+  ASSERT_FALSE(welcome.empty());
+  const std::string size = std::to_string(welcome.size());
+  EXPECT_EQ(read_file(dir.file("saves/welcome.txt")), welcome) << "copied out of the archive";
+  EXPECT_EQ(read_file(dir.file("saves/notes.txt")), "These notes never were a file on disk.\n") << "from memory";
+  EXPECT_TRUE(r.printed("badge 24 x 24")) << r.result.out;
+  EXPECT_TRUE(r.printed("welcome.txt is in the archive, " + size + " bytes")) << r.result.out;
+  EXPECT_TRUE(r.printed("notes still open after unregistering: 0")) << r.result.out;
+  EXPECT_TRUE(r.printed("saves/notes.txt 39 bytes")) << r.result.out;
+  EXPECT_TRUE(r.printed("saves/welcome.txt " + size + " bytes")) << r.result.out;
+  const std::regex written("\nnotes.txt written 20\\d\\d-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\n");  // local time
+  EXPECT_TRUE(std::regex_search(r.result.out, written)) << r.result.out;
+  EXPECT_TRUE(r.printed("deleting a missing file gives -1")) << r.result.out;
+  EXPECT_TRUE(r.printed("size of a missing file 0, error 3")) << r.result.out;
+  ASSERT_EQ(r.shot.width, 320);
+  EXPECT_TRUE(near(r.at(60, 60), {0x20, 0x80, 0xE0})) << "the badge from the archive, stretched";
+}
+
+TEST(Examples, FilesTakeALooseFileOverTheArchiveEntry) {
+  if (!file_exists(example("files"))) GTEST_SKIP() << "example_files is built only where the ffmpeg tool is";
+  TempDir dir;
+  const std::string loose = "A loose file beside the program.\n";
+  ASSERT_TRUE(write_file(dir.file("welcome.txt"), loose));
+  const Outcome r = run_files(dir);
+  EXPECT_TRUE(r.printed("welcome.txt is on disk, " + std::to_string(loose.size()) + " bytes")) << r.result.out;
+  EXPECT_EQ(read_file(dir.file("saves/welcome.txt")), loose);
+}
+
+TEST(Examples, MediaPlaysMusicAndAVideoAndReportsMissingFiles) {
+  if (!file_exists(example("media"))) GTEST_SKIP() << "example_media is built only where the ffmpeg tool is";
+  const Outcome r = run(example("media"), 20);
+  EXPECT_TRUE(r.printed("music playing 1")) << r.result.out;
+  EXPECT_TRUE(r.printed("paused, playing 1")) << r.result.out;
+  std::smatch m;
+  ASSERT_TRUE(std::regex_search(r.result.out, m, std::regex("video returned 0 after (\\d+) ms or more")))
+      << r.result.out;
+  EXPECT_GE(std::stoi(m[1]), 500) << "the call blocks while the 0.6 s clip plays";
+  EXPECT_TRUE(r.printed("missing video returned 3")) << r.result.out;
+  EXPECT_TRUE(r.printed("after stop, playing 0")) << r.result.out;
+  EXPECT_TRUE(r.printed("missing music: error 3, playing 0")) << r.result.out;
+  ASSERT_EQ(r.shot.width, 320);
+  EXPECT_TRUE(near(r.at(21, 120), {0, 0xC0, 0})) << "the game draws again after the video";
+}
+
+TEST(Examples, TypesPrintWhatTheCommandsCompute) {
+  const Outcome r = run(example("types"), 1);
+  const std::vector<std::string> expected = {
+      "score 3 of 4, 0.25 left",
+      "mid: 3, length 23",
+      "find 'of': 8, find 'xyz': -1",
+      "upper: LEVEL, 233 becomes 201",
+      "replace: a + b + c",
+      "trim: [padded]",
+      "split: 3 parts red|green|blue",
+      "\"10\" == 10: 1, \"10\" < \"9\": 1",
+      "hex: ff, url: a%20b%26c",
+      "encrypted 16 hex digits, decrypted: level 7",
+      "scores 30 10 20 40 0, last 0",
+      "grid 4 x 3, (3, 2) = 23",
+      "sorted: apple fig pear",
+      "levels: 1=Meadow 2=Cave",
+      "sin 30 = 0.500, atan2(1, 1) = 45.0",
+      "to_int(-2.7) = -2, mod(-7, 3) = -1, floor(-2.5) = -3",
+      "[    3.14] [42   ]",
+  };
+  ASSERT_GE(r.lines.size(), expected.size() + 3) << r.result.out;
+  for (size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(r.lines[i], expected[i]);
+  // The generator's numbers are its own; the same seed must give them again.
+  std::smatch m;
+  ASSERT_TRUE(std::regex_match(r.lines[expected.size()], m, std::regex("random (\\d+) (\\d+), again (\\d+) (\\d+)")));
+  EXPECT_EQ(m[1], m[3]);
+  EXPECT_EQ(m[2], m[4]);
+  EXPECT_EQ(r.lines[expected.size() + 1], "boxes touch: 1, apart: 0");
+}
+
+TEST(Examples, ReplayOfARecordingOfTheReplayComesOutTheSame) {
+  TempDir tmp;
+  const std::string session = source("replay/session.replay");
+  const Outcome first = run(example("replay"), 34, {{"MXT_REPLAY", session}, {"MXT_RECORD", tmp.file("again.txt")}});
+  ASSERT_EQ(first.lines.size(), 4u) << first.result.out;  // three stars and "exit"
+  const std::regex star("frame (\\d+): star at (\\d+) (\\d+), size (\\d+), colour [0-9a-f]+");
+  const char* const where[3][3] = {{"10", "60", "80"}, {"20", "160", "60"}, {"30", "250", "150"}};
+  for (int i = 0; i < 3; ++i) {
+    std::smatch m;
+    ASSERT_TRUE(std::regex_match(first.lines[static_cast<size_t>(i)], m, star)) << first.lines[static_cast<size_t>(i)];
+    EXPECT_EQ(m[1], where[i][0]) << "seen in the frame the file stamps";
+    EXPECT_EQ(m[2], where[i][1]);
+    EXPECT_EQ(m[3], where[i][2]);
+  }
+  EXPECT_NE(read_file(tmp.file("again.txt")).find("\nseed 4242\n"), std::string::npos) << "the recording keeps the seed";
+
+  // The recording replays to the same stars and the same last frame...
+  const Outcome second = run(example("replay"), 34, {{"MXT_REPLAY", tmp.file("again.txt")}});
+  EXPECT_EQ(second.lines, first.lines);
+  ASSERT_EQ(first.shot.width, second.shot.width);
+  ASSERT_EQ(first.shot.height, second.shot.height);
+  EXPECT_EQ(0, std::memcmp(first.shot.pixels, second.shot.pixels,
+                           static_cast<size_t>(first.shot.width) * static_cast<size_t>(first.shot.height) * 4));
+  const int colour = std::stoi(first.lines[0].substr(first.lines[0].rfind(' ') + 1), nullptr, 16);  // 0xBBGGRR
+  EXPECT_TRUE(near(first.at(60, 80), {colour & 0xFF, (colour >> 8) & 0xFF, (colour >> 16) & 0xFF}))
+      << "the first star, in the colour it printed";
+
+  // ...while another seed gives the same clicks other stars.
+  std::string other = read_file(session);
+  const size_t at = other.find("seed 4242");
+  ASSERT_NE(at, std::string::npos);
+  other.replace(at, 9, "seed 17");
+  ASSERT_TRUE(write_file(tmp.file("other.txt"), other));
+  const Outcome third = run(example("replay"), 34, {{"MXT_REPLAY", tmp.file("other.txt")}});
+  ASSERT_EQ(third.lines.size(), first.lines.size());
+  EXPECT_NE(third.lines, first.lines);
+}
