@@ -98,8 +98,9 @@ int remove_path(const std::string& path) {
       const std::string full = platform::absolute_path(path);
       if (!full.empty() && full == platform::absolute_path(platform::current_dir()))
         platform::set_current_dir(full + "/..");
-      platform::remove_directory(path);
-      return 1;  // as on Windows, the result does not tell whether it went
+      // Only an empty folder can go; one that stays is a refusal, not a
+      // success, so a game that deletes a save folder learns it is still there.
+      return platform::remove_directory(path) ? 1 : 0;
     }
     default:
       return platform::remove_file(path) ? 1 : 0;

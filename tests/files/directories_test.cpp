@@ -60,12 +60,15 @@ TEST_F(Directories, TestsCreateAndDelete) {
   EXPECT_NE(mxt_delete_file("A.txt"), 0);
   EXPECT_FALSE(fs::exists("a.txt"));
   ASSERT_TRUE(write_file("Saves/slot1", "x"));
-  EXPECT_NE(mxt_delete_file("saves"), -1);
+  EXPECT_EQ(mxt_delete_file("saves"), 0) << "a folder that stays is refused, not deleted";
   EXPECT_TRUE(fs::exists("Saves")) << "only an empty folder can go";
+  ASSERT_TRUE(fs::remove("Saves/slot1"));
+  EXPECT_EQ(mxt_delete_file("saves"), 1);
+  EXPECT_FALSE(fs::exists("Saves"));
   // The current directory, empty, goes after the current directory moves up.
   fs::create_directory("empty");
   fs::current_path("empty");
-  EXPECT_NE(mxt_delete_file(RtString((work() + "/empty").c_str())), -1);
+  EXPECT_EQ(mxt_delete_file(RtString((work() + "/empty").c_str())), 1);
   EXPECT_FALSE(fs::exists(work() + "/empty"));
   EXPECT_EQ(fs::current_path(), fs::path(work()));
 }
