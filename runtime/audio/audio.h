@@ -18,14 +18,17 @@
 // ---------------------------------------------------------------------------
 // Music
 
-void mxt_play_music(const RtString& file, int loop);  // stops the current track; loop != 0 repeats; error 3 when missing
-void mxt_stop_music();                                // stops and forgets the track
-void mxt_restart_music();                             // from the start
+void mxt_play_music(const RtString& file, int loop);  // stops the current track; loop != 0 repeats
+                                                      // [fails: no track, error 3 only when missing]
+void mxt_stop_music();                                // stops and forgets the track [cannot fail]
+void mxt_restart_music();                             // from the start [cannot fail]
 void mxt_music_volume(double volume);                 // 1.0 = normal (the most); a repeated value sends nothing
+                                                      // [cannot fail]
 int mxt_music_playing();                              // 1 while a looping track is on or a track is short of its end
-void mxt_pause_music(int pause);                      // non-zero pauses, 0 resumes
+                                                      // [cannot fail]
+void mxt_pause_music(int pause);                      // non-zero pauses, 0 resumes [cannot fail]
 
 // ---------------------------------------------------------------------------
 // Video
 
-int mxt_play_video(const RtString& file, int loop);   // blocks until the end or a key/button; 0, or 3 when it cannot open
+int mxt_play_video(const RtString& file, int loop);   // blocks until the end or a key/button; 0 [fails: 3]

@@ -9,7 +9,7 @@
 // Errors are codes, never exceptions: a command that fails records its code
 // (mxt_last_error) and prints "error: <hex>" on the standard output; a
 // programme error (a bad array index, running out of memory, an assertion)
-// records its code and ends the program in order. README.md lists the codes.
+// records its code and ends the program in order. docs/errors.md lists the codes.
 #pragma once
 
 #include <cstdint>
@@ -49,46 +49,51 @@ inline constexpr char MXT_WIN32_MSG[] = "MXT_WIN32_MSG";  // before each window 
 // ---------------------------------------------------------------------------
 // Program and identity
 
-ProjectSettings& mxt_settings();                 // the settings; filled in project_settings()
-RtString mxt_command_line();                     // program path and arguments, a copy
-RtString& mxt_app_title();                       // the title; assignable in project_settings()
+ProjectSettings& mxt_settings();                 // the settings; filled in project_settings() [cannot fail]
+RtString mxt_command_line();                     // program path and arguments, a copy [cannot fail]
+RtString& mxt_app_title();                       // the title; assignable in project_settings() [cannot fail]
 
 // ---------------------------------------------------------------------------
 // Errors and diagnostics
 
-void mxt_report_error(int code);                 // record code, print "error: <hex>"; 0 does nothing
-int mxt_last_error();                            // the last error code (0 = none)
-void mxt_assert(int value);                      // 0: report error 21 and end the program
-void mxt_debug_out(const RtString& text);        // "TX" + text to an attached debugger
-void mxt_stdout(const RtString& text);           // text to the standard output, flushed
-void mxt_breakpoint(int line);                   // with a debugger: "BP<hex line>", input refreshed
-void mxt_set_line(int file_index, int line);     // source position for the end report
-void mxt_end();                                  // orderly shutdown, prints "exit", exit code 0; returns at once only during it
+void mxt_report_error(int code);                 // record code, print "error: <hex>"; 0 does nothing [cannot fail]
+int mxt_last_error();                            // the last error code (0 = none) [cannot fail]
+void mxt_assert(int value);                      // ends the program when value is 0 [fatal, error 21]
+void mxt_debug_out(const RtString& text);        // "TX" + text to an attached debugger [cannot fail]
+void mxt_stdout(const RtString& text);           // text to the standard output, flushed [cannot fail]
+void mxt_breakpoint(int line);                   // with a debugger: "BP<hex line>", input refreshed [cannot fail]
+void mxt_set_line(int file_index, int line);     // source position for the end report [cannot fail]
+void mxt_end();                                  // orderly shutdown, prints "exit", exit code 0; returns at once
+                                                 // only during it [cannot fail]
 
 // ---------------------------------------------------------------------------
 // Named callbacks and lifecycle
 
-int mxt_call_by_name(const RtString& name);      // 1 when found and called, else 0
-void mxt_set_loop_callback(const RtString& name);  // start or switch the per-frame loop function
-void mxt_end_loop();                             // stop the loop function and end the program
-void mxt_set_auto_pause(int on);                 // pause when the window loses focus (default on)
+int mxt_call_by_name(const RtString& name);      // 1 when found and called [fails: 0]
+void mxt_set_loop_callback(const RtString& name);  // start or switch the per-frame loop function [fails: no loop runs]
+void mxt_end_loop();                             // stop the loop function and end the program [cannot fail]
+void mxt_set_auto_pause(int on);                 // pause when the window loses focus (default on) [cannot fail]
 
 // ---------------------------------------------------------------------------
 // Frame loop and clocks
 
-void mxt_show_screen();                          // present the frame, pump input, pace
-double mxt_elapsed_ms();                         // milliseconds since the end of start-up
-double mxt_frame_time();                         // ms between the last two frames, never below 1
-void mxt_limit_fps(double fps, int vsync);       // frame rate (truncated); <= 0: 2 ms period
-void mxt_set_escape_ends(int on);                // Escape ends the program (default on)
-void mxt_sleep(int ms);                          // at least that long
+void mxt_show_screen();                          // present the frame, pump input, pace [cannot fail]
+double mxt_elapsed_ms();                         // milliseconds since the end of start-up [cannot fail]
+double mxt_frame_time();                         // ms between the last two frames, never below 1 [cannot fail]
+void mxt_limit_fps(double fps, int vsync);       // frame rate (truncated); <= 0: 2 ms period [cannot fail]
+void mxt_set_escape_ends(int on);                // Escape ends the program (default on) [cannot fail]
+void mxt_sleep(int ms);                          // at least that long [cannot fail]
 int mxt_run_program(const RtString& command_line, double wait, double show, double& exit_code);  // 1 started
-[[noreturn]] void mxt_run_and_end(const RtString& command_line);  // shut down, start it, exit
+                                                 // (wait != 0: exit_code is its exit code) [fails: 0]
+[[noreturn]] void mxt_run_and_end(const RtString& command_line);  // shut down, start it, exit [fails: exits anyway]
 
 // ---------------------------------------------------------------------------
 // Window, dialogs and documents
 
 void mxt_set_screen(int width, int height, int fullscreen);  // resize / change mode, 5 settle frames
-int mxt_is_fullscreen();                         // 1 while a display mode is set
-RtString mxt_file_dialog(int open, const RtString& filter);  // chosen path with "/", or "NO_FILE"; "text|*.a;*.b|..."
+                                                 // [fails: windowed, when no display mode fits]
+int mxt_is_fullscreen();                         // 1 while a display mode is set [cannot fail]
+RtString mxt_file_dialog(int open, const RtString& filter);  // chosen path with "/", "NO_FILE" when cancelled;
+                                                 // filter "text|*.a;*.b|..." [fails: "NO_FILE"]
 void mxt_open_document(const RtString& path);    // the desktop opens it; ends the game when Escape ends it
+                                                 // [fails: nothing opens]

@@ -19,63 +19,80 @@
 // Screen and clearing
 
 void mxt_set_clear_colour(int colour);                            // 0xBBGGRR each frame starts with; -1 switches clearing off
+                                                                  // [cannot fail]
 
 // ---------------------------------------------------------------------------
 // Sprite store
 
-void mxt_load_sprite(const RtString& name, int n);                // error 3 when missing or undecodable
+void mxt_load_sprite(const RtString& name, int n);                // the image as sprite n; "" only frees n
+                                                                  // [fails: n left free, error 3]
 void mxt_load_anim(const RtString& name, int n, int frame_width, int frame_height);  // a strip of frames of that size
-void mxt_set_anim_size(int n, int frame_width, int frame_height); // only for a loaded sprite
+                                                                  // [fails: n left free, error 3]
+void mxt_set_anim_size(int n, int frame_width, int frame_height); // only for a loaded sprite [fails: does nothing]
 void mxt_load_bump_sprite(const RtString& name, int n);           // as a normal map from its blue channel
-void mxt_set_transparency(int colour);                            // colour key 0xBBGGRR for loading
-void mxt_sprite_size(int n, int& width, int& height);             // image size; 0 x 0 when free
-void mxt_sprite_size(double n, double& width, double& height);    // the same as numbers
-int mxt_sprite_texture(int n);                                    // GL texture name; 0 when free
-int mxt_free_sprite();                                            // highest free number below 65504; -1 none
+                                                                  // [fails: n left free, error 3]
+void mxt_set_transparency(int colour);                            // colour key 0xBBGGRR for loading [cannot fail]
+void mxt_sprite_size(int n, int& width, int& height);             // image size; 0 x 0 when free [cannot fail]
+void mxt_sprite_size(double n, double& width, double& height);    // the same as numbers [cannot fail]
+int mxt_sprite_texture(int n);                                    // GL texture name; 0 when free [cannot fail]
+int mxt_free_sprite();                                            // highest free number below 65504 [fails: -1]
 bool mxt_sprite_from_array(const RtArray<int32_t>& pixels, int n, int width, int height);  // from 0xAABBGGRR pixels
+                                                                  // [fails: false; fatal, error 9 for an empty array]
 bool mxt_sprite_to_array(RtArray<int32_t>& pixels, int n);        // 0xAABBGGRR, top row first
+                                                                  // [fails: false, pixels untouched]
 bool mxt_load_image_array(const RtString& name, int& width, int& height, RtArray<int32_t>& pixels);  // a file's pixels
+                                                                  // [fails: false, error 3]
 
 // ---------------------------------------------------------------------------
 // Sprites and frames
 
-void mxt_draw_sprite(int n, int x, int y);                        // top-left at (x, y)
-void mxt_stretch_sprite(int n, int x, int y, int width, int height);  // negative sizes mirror
-void mxt_zoom_sprite(int n, int x, int y, double factor_x, double factor_y);  // about the centre
-void mxt_rotate_sprite(int n, int x, int y, double angle);        // about the centre
-void mxt_rotozoom_sprite(int n, int x, int y, double angle, double zoom);  // about the centre
-void mxt_draw_anim(int n, int frame, int x, int y);               // one frame of a strip
+void mxt_draw_sprite(int n, int x, int y);                        // top-left at (x, y) [fails: draws nothing]
+void mxt_stretch_sprite(int n, int x, int y, int width, int height);  // negative sizes mirror [fails: draws nothing]
+void mxt_zoom_sprite(int n, int x, int y, double factor_x, double factor_y);  // about the centre [fails: draws nothing]
+void mxt_rotate_sprite(int n, int x, int y, double angle);        // about the centre [fails: draws nothing]
+void mxt_rotozoom_sprite(int n, int x, int y, double angle, double zoom);  // about the centre [fails: draws nothing]
+void mxt_draw_anim(int n, int frame, int x, int y);               // one frame of a strip [fails: draws nothing]
 void mxt_stretch_anim(int n, int frame, int x, int y, int width, int height);  // a frame to that size
+                                                                  // [fails: draws nothing]
 void mxt_rotozoom_anim(int n, int frame, int x, int y, double angle, double zoom);  // a frame about its centre
+                                                                  // [fails: draws nothing]
 
 // ---------------------------------------------------------------------------
 // Blending and filtering
 
 void mxt_set_alpha_mode(double value);                            // 0 opaque; > 0 additive; < 0 translucent; strength |value|
+                                                                  // [cannot fail]
 void mxt_set_alpha_test(double threshold);                        // hide texels with alpha <= threshold; >= 1 switches off
-void mxt_set_smoothing(int on);                                   // linear (default) or nearest filtering
+                                                                  // [cannot fail]
+void mxt_set_smoothing(int on);                                   // linear (default) or nearest filtering [cannot fail]
 
 // ---------------------------------------------------------------------------
 // Lines, rectangles and polygons
 
-void mxt_draw_line(int x1, int y1, int x2, int y2, int colour);   // both end pixels set
-void mxt_draw_dot(int x, int y, int colour);                      // one pixel
+void mxt_draw_line(int x1, int y1, int x2, int y2, int colour);   // both end pixels set [cannot fail]
+void mxt_draw_dot(int x, int y, int colour);                      // one pixel [cannot fail]
 void mxt_draw_rect(int x, int y, int width, int height, int colour);  // filled; negative sizes extend left/up
+                                                                  // [cannot fail]
 void mxt_start_poly(int sprite, int mode);                        // sprite -1: untextured; mode 0 fan, 1 triangles, 2 strip
+                                                                  // [cannot fail]
 void mxt_poly_vector(double x, double y, double texture_x, double texture_y, int colour);  // one vertex; texture in pixels
+                                                                  // [fails: a batch past 2^26 vertices is dropped]
 void mxt_poly_new_group();                                        // join strips with degenerate triangles
-void mxt_end_poly();                                              // draws the batch with one GL call
+                                                                  // [fails: a batch past 2^26 vertices is dropped]
+void mxt_end_poly();                                              // draws the batch with one GL call [cannot fail]
 
 // ---------------------------------------------------------------------------
 // Viewport, virtual resolution and orientation
 
 void mxt_set_viewport(int x, int y, int width, int height);       // logical units; width < 1: whole screen
-void mxt_get_viewport(int& x, int& y, int& width, int& height);   // in logical units
-void mxt_get_viewport(double& x, double& y, double& width, double& height);  // unrounded
+                                                                  // [cannot fail]
+void mxt_get_viewport(int& x, int& y, int& width, int& height);   // in logical units [cannot fail]
+void mxt_get_viewport(double& x, double& y, double& width, double& height);  // unrounded [cannot fail]
 void mxt_set_virtual_resolution(double width, double height);    // a fixed logical size, scaled and centred; (0, 0) off
-void mxt_set_orientation(int quarter_turns);                      // clamped to 0..3
-int mxt_get_orientation();                                        // quarter turns, 0..3
-void mxt_screen_size(int& width, int& height);                    // the logical screen
-void mxt_screen_size(double& width, double& height);              // the same as numbers
-void mxt_desktop_size(int& width, int& height);                   // read when the window was made
-void mxt_desktop_size(double& width, double& height);             // the same as numbers
+                                                                  // [cannot fail]
+void mxt_set_orientation(int quarter_turns);                      // clamped to 0..3 [cannot fail]
+int mxt_get_orientation();                                        // quarter turns, 0..3 [cannot fail]
+void mxt_screen_size(int& width, int& height);                    // the logical screen [cannot fail]
+void mxt_screen_size(double& width, double& height);              // the same as numbers [cannot fail]
+void mxt_desktop_size(int& width, int& height);                   // read when the window was made [cannot fail]
+void mxt_desktop_size(double& width, double& height);             // the same as numbers [cannot fail]

@@ -18,18 +18,21 @@
 // Mouse and touch
 
 void mxt_mouse_state(int& x, int& y, int& button1, int& button2);              // commits a reading; left and right button 0 or 1
-void mxt_mouse_state(double& x, double& y, double& button1, double& button2);  // the same as numbers
+                                                                               // [cannot fail]
+void mxt_mouse_state(double& x, double& y, double& button1, double& button2);  // the same as numbers [cannot fail]
 int mxt_mouse_axis(int kind);              // uncommitted: 0/1 speed x/y, 2 wheel steps, 3/4/5 left/right/middle; else 0
+                                           // [cannot fail]
 void mxt_set_mouse(int x, int y);          // move the runtime's pointer; the system pointer stays where it is
-void mxt_show_pointer(double flag);        // 0 hides the system pointer and takes relative motion
-int mxt_mouse_count();                     // 32 pointer slots
-void mxt_select_mouse(int index);          // the slot the mouse commands read; outside 0..31: slot 0
-void mxt_wait_mouse();                     // blocks until a button is pressed and released
+                                           // [cannot fail]
+void mxt_show_pointer(double flag);        // 0 hides the system pointer and takes relative motion [cannot fail]
+int mxt_mouse_count();                     // 32 pointer slots [cannot fail]
+void mxt_select_mouse(int index);          // the slot the mouse commands read; outside 0..31: slot 0 [cannot fail]
+void mxt_wait_mouse();                     // blocks until a button is pressed and released [cannot fail]
 
 // ---------------------------------------------------------------------------
 // Keyboard
 
-int mxt_key(int code);                     // 1 while the key is down (code & 0xFF); a snapshot per frame
-RtString mxt_typed_char();                 // the oldest typed character, removed; "" when none
-int mxt_key_to_char(int code);             // the character the key types on the current layout, or 0
-void mxt_wait_key();                       // blocks until a character is typed; drops the rest
+int mxt_key(int code);                     // 1 while the key is down (code & 0xFF); a snapshot per frame [cannot fail]
+RtString mxt_typed_char();                 // the oldest typed character, removed; "" when none [cannot fail]
+int mxt_key_to_char(int code);             // the character the key types on the current layout, or 0 [cannot fail]
+void mxt_wait_key();                       // blocks until a character is typed; drops the rest [cannot fail]
