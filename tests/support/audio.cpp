@@ -97,19 +97,35 @@ double rms(const std::vector<int16_t>& s, int64_t from, int64_t to) {
   return std::sqrt(sum / double(to - from));
 }
 
+// From the periods between rising zero crossings. A device that ran dry for
+// a moment (a loaded machine) leaves silent gaps; the periods spanning them
+// are far from the typical one and are left out, so a gap does not read as
+// a lower pitch, while a wrong pitch moves every period.
 double frequency(const std::vector<int16_t>& s, int64_t from, int64_t to, int rate) {
   from = std::max<int64_t>(from, 0);
   to = std::min<int64_t>(to, static_cast<int64_t>(s.size()));
-  int64_t first = -1, last = -1, crossings = 0;
+  std::vector<int64_t> periods;
+  int64_t previous = -1;
   for (int64_t i = from + 1; i < to; ++i) {
     if (s[static_cast<size_t>(i - 1)] < 0 && s[static_cast<size_t>(i)] >= 0) {
-      if (first < 0) first = i;
-      last = i;
-      ++crossings;
+      if (previous >= 0) periods.push_back(i - previous);
+      previous = i;
     }
   }
-  if (crossings < 2) return 0;
-  return double(crossings - 1) * rate / double(last - first);
+  if (periods.empty()) return 0;
+  std::vector<int64_t> sorted = periods;
+  std::nth_element(sorted.begin(), sorted.begin() + static_cast<std::ptrdiff_t>(sorted.size() / 2), sorted.end());
+  const double typical = static_cast<double>(sorted[sorted.size() / 2]);
+  double sum = 0;
+  int64_t count = 0;
+  for (int64_t p : periods) {
+    const double period = static_cast<double>(p);
+    if (period > typical * 0.5 && period < typical * 1.5) {
+      sum += period;
+      ++count;
+    }
+  }
+  return count > 0 ? static_cast<double>(rate) * static_cast<double>(count) / sum : 0;
 }
 
 int count_bursts(const std::vector<int16_t>& s, double threshold, int window) {
