@@ -16,6 +16,7 @@
 #include "runtime/files/directories.h"
 #include "runtime/files/files.h"
 #include "runtime/files/rtfile.h"
+#include "runtime/gfx2d/fonts.h"
 #include "runtime/gfx2d/gfx2d.h"
 #include "runtime/gfx2d/renderer.h"
 #include "runtime/input/input_state.h"
@@ -80,6 +81,19 @@ void wait_service() {
 }
 
 void resume_service() { on_focus_change(0); }
+
+// A font of the game's own for slot 0: the first of these names that the file
+// layer finds (on disk, then in the media archive). None is no fault: the
+// built-in font stays.
+void load_default_font() {
+  static const char* const kNames[] = {"Media/smalfont.png", "Media/smalfont.bmp", "smalfont.png", "smalfont.bmp"};
+  for (const char* name : kNames) {
+    RtString found(name);
+    if (!mxt_resolve_file(found)) continue;
+    mxt_load_font(RtString(name), 0);
+    return;
+  }
+}
 
 }  // namespace
 
@@ -166,7 +180,7 @@ StartupResult runtime_startup(int show_command, const RtString& title) {
   write_log_line("Create DXin\n");                              // 13
   input_setup(*rt.input, rt.window, settings.hide_pointer != 0);
   write_log_line("reptr\n");                                    // 14
-  // [not yet] 14: font 0 becomes the current font here.
+  rt.renderer->current_font = 0;                                // 14
   rt.input->window = rt.window;
   write_log_line("getexe\n");                                   // 15
   const RtString folder = program_folder();
@@ -188,9 +202,10 @@ StartupResult runtime_startup(int show_command, const RtString& title) {
   pace_frame(nullptr);
   write_log_line("mk2D\n");                                     // 22
   rt.renderer->apply_default_state();
-  // [not yet] 22: the built-in font goes into font slot 0 here.
+  install_builtin_font(0);
   write_log_line("finding font...\n");                          // 23
-  // [not yet] 23, 24: the default font search and font 0 at scale 1.
+  load_default_font();
+  mxt_set_font(0, 1.0);                                         // 24
   core.pause.paused = 0;                                        // 25
   restart_elapsed_clock();                                      // 26
   if (show_command == kShowHidden) {                            // 27

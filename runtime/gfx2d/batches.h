@@ -8,12 +8,27 @@
 // every pixel are exactly as if each quad had been drawn alone.
 //
 // The polygon batch is the game's own: mxt_start_poly ... mxt_end_poly.
+// The text buffer holds the vertices of the last printed text, drawn as one
+// triangle strip. Both grow alike: 512 vertices at first, then in steps of
+// 128, and never past kMaxBatchVertices.
 #pragma once
 
 #include <cstdint>
 #include <vector>
 
 namespace mxt {
+
+class GlState;
+
+// The most vertices a polygon batch or a printed text may hold.
+constexpr int64_t kMaxBatchVertices = int64_t{1} << 26;
+
+// The capacity that holds n vertices: 512, or the next step of 128 above n;
+// -1 when that is past the limit.
+constexpr int64_t batch_capacity_for(int64_t n) {
+  const int64_t fresh = n <= 512 ? 512 : 128 * (n / 128 + 1);
+  return fresh > kMaxBatchVertices ? -1 : fresh;
+}
 
 struct QuadVertex {
   float x, y, u, v;
@@ -31,6 +46,7 @@ class QuadBatch {
   bool textured = false;
   int32_t filter = 0;
   int32_t wrap = 0;
+  GlState* gl = nullptr;            // counts the draw calls; set by the renderer
 
  private:
   std::vector<QuadVertex> vertices_;
@@ -53,6 +69,20 @@ struct PolyBatch {
   int32_t image_height = 0;
 
   bool grow(int64_t n);             // room for n vertices: 512 at first, then steps of 128
+  void release();
+};
+
+struct TextVertex {
+  float x, y, z, u, v;
+};
+static_assert(sizeof(TextVertex) == 20);
+
+struct TextBuffer {
+  TextVertex* vertices = nullptr;   // malloc'd; grown like the polygon batch, freed with the renderer
+  int32_t count = 0;
+  int32_t capacity = 0;
+
+  bool grow(int64_t n);             // room for n vertices; false (and empty) past the limit
   void release();
 };
 

@@ -31,6 +31,7 @@ void QuadBatch::flush() {
     glTexCoordPointer(2, GL_FLOAT, sizeof(QuadVertex), &vertices_[0].u);
   }
   glDrawArrays(GL_QUADS, 0, static_cast<GLsizei>(vertices_.size()));
+  if (gl) gl->count_draw();
   if (textured) glDisableClientState(GL_TEXTURE_COORD_ARRAY);
   glDisableClientState(GL_VERTEX_ARRAY);
   vertices_.clear();
@@ -301,8 +302,8 @@ namespace mxt {
 
 bool PolyBatch::grow(int64_t n) {
   if (capacity > n) return true;
-  const int64_t fresh = n <= 512 ? 512 : 128 * (n / 128 + 1);
-  if (fresh > (int64_t{1} << 26)) {
+  const int64_t fresh = batch_capacity_for(n);
+  if (fresh < 0) {
     release();
     return false;
   }
@@ -406,7 +407,7 @@ void mxt_end_poly() {
     glTexCoordPointer(2, GL_FLOAT, sizeof(PolyVertex), &poly.vertices[0].u);
   }
   const GLenum modes[3] = {GL_TRIANGLE_FAN, GL_TRIANGLES, GL_TRIANGLE_STRIP};
-  if (poly.mode >= 0 && poly.mode <= 2) glDrawArrays(modes[poly.mode], 0, poly.count);
+  if (poly.mode >= 0 && poly.mode <= 2) gl.draw_arrays(modes[poly.mode], 0, poly.count);
   glDisableClientState(GL_VERTEX_ARRAY);
   if (textured) glDisableClientState(GL_TEXTURE_COORD_ARRAY);
   if (poly.uses_colour) {

@@ -82,6 +82,31 @@ void mxt_poly_new_group();                                        // join strips
 void mxt_end_poly();                                              // draws the batch with one GL call [cannot fail]
 
 // ---------------------------------------------------------------------------
+// Fonts and text
+//
+// 32 font slots, 0..31. A font image holds 16 character cells a row: as wide
+// as high or wider, 128 characters in 8 rows (bytes 128..255 print as 0..127);
+// narrower, 256 in 16 rows. Black is transparent in font images until
+// mxt_set_transparency sets the key. Slot 0 starts with the built-in 8 x 8
+// font, or with "Media/smalfont.png" (".bmp", or either beside the program)
+// when there is one, at scale 1. Text prints with the current font, in the
+// current alpha mode, never smoothed, from its top-left corner (rounded up to
+// whole pixels), and stops at the first byte that stands for character 0.
+
+void mxt_load_font(const RtString& name, int slot);               // slot becomes current at scale 1; "" deletes the font
+                                                                  // [fails: the built-in font at scale 4, error 3;
+                                                                  // fails: nothing loaded, error 7 for a slot outside 0..31]
+void mxt_set_font(int slot, double scale);                        // current font and its size factor
+                                                                  // [fails: nothing changes, error 7 for a slot outside 0..31]
+int mxt_get_font();                                               // the current slot, 0..31 [cannot fail]
+void mxt_print(const RtString& text, double x, double y, int proportional);  // monospaced, or each character as wide
+                                                                  // as its ink (1) [fails: draws nothing]
+int mxt_text_width(const RtString& text, int proportional);       // pixels mxt_print would advance [fails: 0]
+void mxt_font_size(int& width, int& height);                      // cell size times scale, truncated [cannot fail]
+void mxt_font_size(double& width, double& height);                // the same as numbers [cannot fail]
+int mxt_free_font();                                              // highest slot without a font [fails: -1]
+
+// ---------------------------------------------------------------------------
 // Viewport, virtual resolution and orientation
 
 void mxt_set_viewport(int x, int y, int width, int height);       // logical units; width < 1: whole screen

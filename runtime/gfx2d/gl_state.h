@@ -116,7 +116,16 @@ class GlState {
     flush_context_ = context;
   }
 
-  uint64_t gl_calls = 0;  // GL state calls actually issued (for tests and profiling)
+  // glDrawArrays, counted. Drawing goes through here (or counts itself with
+  // count_draw) so that tests and profiling can see how many calls a frame takes.
+  void draw_arrays(GLenum mode, GLint first, GLsizei count) {
+    glDrawArrays(mode, first, count);
+    count_draw();
+  }
+  void count_draw() { ++draw_calls; }
+
+  uint64_t gl_calls = 0;    // GL state calls actually issued (for tests and profiling)
+  uint64_t draw_calls = 0;  // draw calls issued
 
  private:
   static constexpr int32_t kUnknown = 0x7F7F7F7F;

@@ -96,6 +96,7 @@ VuduRODoverore::VuduRODoverore() {
   for (int32_t& slot : background_slots) slot = -1;
   sprites = new SpriteRecord[kSpriteCount]();
   gl.set_flush_hook(&QuadBatch::flush_hook, &quads);
+  quads.gl = &gl;
 }
 
 VuduRODoverore::~VuduRODoverore() {
@@ -117,6 +118,7 @@ VuduRODoverore::~VuduRODoverore() {
     gl_context = nullptr;
   }
   poly.release();
+  text.release();
   delete[] sprites;
   sprites = nullptr;
 }

@@ -5,6 +5,9 @@
 // pacing figures the frame loop reads. Every drawing command acts on the one
 // instance, `rt.renderer`.
 //
+// It also keeps the font slots' metrics (their images are sprites 65504 and
+// up) and the vertices of the last printed text.
+//
 // The frame loop calls `present` (draw what is collected, swap, clear for
 // the next frame) and paces itself on `next_frame_time` and `frame_period`;
 // `begin_frame` puts the per-frame drawing state back.
@@ -15,6 +18,7 @@
 #include <vector>
 
 #include "runtime/gfx2d/batches.h"
+#include "runtime/gfx2d/fonts.h"
 #include "runtime/gfx2d/gl_state.h"
 #include "runtime/gfx2d/viewport.h"
 
@@ -51,9 +55,13 @@ class VuduRODoverore {
   bool read_frame(ImageBuffer& out);
 
   // The members of the renderer's own record.
+  TextBuffer text;                       // the vertices of the last printed text
   int32_t bound_sprite = -1;             // sprite bind_sprite bound last; -1: none
   int32_t bound_second_sprite = -1;
   int32_t bound_mipmapped = 0;
+  GlyphRecord glyphs[kFontSlots][256] = {};  // per font slot and character code
+  float font_scale[kFontSlots] = {};     // set when a font is installed or loaded
+  int32_t current_font = 0;              // 0..31, the font mxt_print uses
   SpriteRecord* sprites = nullptr;       // 65 537 records, allocated with the renderer
   float alpha_value = 0.0f;
   float alpha_test_ref = 1.0f;
