@@ -72,7 +72,7 @@ bool measure_font(const ImageBuffer& image, int texture_width, GlyphRecord (&gly
     if (c == 'j') {
       // The space is as wide as "j", taken from the start of its own cell
       // (column 0 of its row).
-      GlyphRecord& space = glyphs[' '];
+      GlyphRecord& space = glyphs[static_cast<size_t>(' ')];
       space.width = g.width;
       space.u_left = 0;
       space.u_right = g.u_right - g.u_left;
