@@ -11,7 +11,6 @@
 #include <cstdio>
 #include <cstdlib>
 // libjpeg's header needs size_t and FILE declared before it.
-#include <jpeglib.h>
 #include <png.h>
 #include <filesystem>
 #include <fstream>
@@ -133,35 +132,6 @@ void png_seeds() {
   }
 }
 
-// CMYK, as some drawing programs save, with the Adobe marker.
-std::string cmyk_jpeg(int w, int h) {
-  jpeg_compress_struct cinfo;
-  jpeg_error_mgr err;
-  cinfo.err = jpeg_std_error(&err);
-  jpeg_create_compress(&cinfo);
-  unsigned char* buffer = nullptr;
-  unsigned long size = 0;
-  jpeg_mem_dest(&cinfo, &buffer, &size);
-  cinfo.image_width = static_cast<JDIMENSION>(w);
-  cinfo.image_height = static_cast<JDIMENSION>(h);
-  cinfo.input_components = 4;
-  cinfo.in_color_space = JCS_CMYK;
-  jpeg_set_defaults(&cinfo);
-  cinfo.write_Adobe_marker = TRUE;
-  jpeg_start_compress(&cinfo, TRUE);
-  std::vector<uint8_t> rowbuf(static_cast<size_t>(w) * 4);
-  while (cinfo.next_scanline < cinfo.image_height) {
-    for (size_t i = 0; i < rowbuf.size(); ++i) rowbuf[i] = static_cast<uint8_t>(i * 29 + cinfo.next_scanline * 7);
-    JSAMPROW row = rowbuf.data();
-    jpeg_write_scanlines(&cinfo, &row, 1);
-  }
-  jpeg_finish_compress(&cinfo);
-  jpeg_destroy_compress(&cinfo);
-  std::string out(reinterpret_cast<char*>(buffer), size);
-  std::free(buffer);
-  return out;
-}
-
 void jpeg_seeds() {
   std::vector<uint8_t> rgb, grey;
   for (int i = 0; i < 16 * 8; ++i) {
@@ -171,7 +141,11 @@ void jpeg_seeds() {
   seed("jpeg", "rgb-baseline.jpg", mxt_test::build_jpeg(16, 8, 3, rgb, false, 75));
   seed("jpeg", "rgb-progressive.jpg", mxt_test::build_jpeg(16, 8, 3, rgb, true, 75));
   seed("jpeg", "grey-baseline.jpg", mxt_test::build_jpeg(16, 8, 1, grey, false, 75));
-  seed("jpeg", "cmyk-adobe.jpg", cmyk_jpeg(8, 8));
+  // CMYK, as some drawing programs save, with the Adobe marker.
+  std::vector<uint8_t> cmyk;
+  for (size_t y = 0; y < 8; ++y)
+    for (size_t i = 0; i < 8 * 4; ++i) cmyk.push_back(static_cast<uint8_t>(i * 29 + y * 7));
+  seed("jpeg", "cmyk-adobe.jpg", mxt_test::build_cmyk_jpeg(8, 8, cmyk, false, true));
 }
 
 // An archive whose offsets count from its start, as older tools wrote them,

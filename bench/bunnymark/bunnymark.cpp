@@ -12,6 +12,7 @@
 #include "runtime/base/clock.h"
 #include "runtime/base/singletons.h"
 #include <moxtril.h>
+#include "bench/support/bouncing.h"
 #include "runtime/gfx2d/draw.h"
 #include "runtime/gfx2d/sprites.h"
 #include "runtime/platform/platform.h"
@@ -19,24 +20,6 @@
 namespace {
 
 constexpr int kW = 800, kH = 480;
-
-double seed = 12345;
-double rnd() {
-  seed = std::fmod(seed * 16807.0, 2147483647.0);
-  return seed / 2147483647.0;
-}
-
-std::vector<std::string> arguments() {
-  std::vector<std::string> args = mxt::platform::split_command_line(mxt_command_line().str());
-  if (!args.empty()) args.erase(args.begin());
-  return args;
-}
-
-void wait_for_gpu() {
-  unsigned char p[4];
-  mxt::flush_drawing();
-  glReadPixels(0, 0, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, p);  // waits for the queued work
-}
 
 }  // namespace
 
@@ -48,7 +31,7 @@ void project_settings() {
 }
 
 int mxt_main() {
-  const std::vector<std::string> args = arguments();
+  const std::vector<std::string> args = bench::arguments();
   const int n = args.size() > 0 ? std::atoi(args[0].c_str()) : 1000;
   const std::string variant = args.size() > 1 ? args[1] : "plain";
   const int frames = args.size() > 2 ? std::atoi(args[2].c_str()) : 300;
@@ -67,38 +50,20 @@ int mxt_main() {
   const size_t count = static_cast<size_t>(n);
   std::vector<double> xs(count), ys(count), vxs(count), vys(count), a0(count);
   for (size_t i = 0; i < count; ++i) {
-    xs[i] = rnd() * (kW - sw);
-    ys[i] = rnd() * (kH - sw);
-    vxs[i] = (rnd() * 2 - 1) * 3;
-    vys[i] = (rnd() * 2 - 1) * 3;
-    a0[i] = rnd() * 360;
+    xs[i] = bench::rnd() * (kW - sw);
+    ys[i] = bench::rnd() * (kH - sw);
+    vxs[i] = (bench::rnd() * 2 - 1) * 3;
+    vys[i] = (bench::rnd() * 2 - 1) * 3;
+    a0[i] = bench::rnd() * 360;
   }
   const double mx = kW - sw, my = kH - sw;
   double t0 = 0;
   for (int f = 0; f < warmup + frames; ++f) {
     if (f == warmup) {
-      wait_for_gpu();
+      bench::wait_for_gpu();
       t0 = mxt::accurate_ms();
     }
-    for (size_t i = 0; i < count; ++i) {
-      double x = xs[i] + vxs[i], y = ys[i] + vys[i];
-      if (x < 0) {
-        x = -x;
-        vxs[i] = -vxs[i];
-      } else if (x > mx) {
-        x = 2 * mx - x;
-        vxs[i] = -vxs[i];
-      }
-      if (y < 0) {
-        y = -y;
-        vys[i] = -vys[i];
-      } else if (y > my) {
-        y = 2 * my - y;
-        vys[i] = -vys[i];
-      }
-      xs[i] = x;
-      ys[i] = y;
-    }
+    bench::bounce(xs, ys, vxs, vys, mx, my);
     if (rotzoom) {
       // Clockwise on screen: the runtime turns positive angles counter-clockwise.
       for (size_t i = 0; i < count; ++i)
@@ -106,7 +71,7 @@ int mxt_main() {
     } else {
       for (size_t i = 0; i < count; ++i) mxt_draw_sprite(1, static_cast<int>(xs[i]), static_cast<int>(ys[i]));
     }
-    if (f == warmup + frames - 1) wait_for_gpu();
+    if (f == warmup + frames - 1) bench::wait_for_gpu();
     mxt_show_screen();
   }
   const double secs = (mxt::accurate_ms() - t0) / 1000.0;

@@ -16,6 +16,7 @@
 
 #include "runtime/base/clock.h"
 #include <moxtril.h>
+#include "bench/support/bouncing.h"
 #include "runtime/gfx2d/draw.h"
 #include "runtime/gfx2d/image.h"
 #include "runtime/gfx2d/image_codec.h"
@@ -26,24 +27,6 @@ namespace {
 
 constexpr int kW = 800, kH = 480, kCell = 8, kLength = 16;
 constexpr int kFont = mxt::kFirstFontSprite;  // slot 0's image
-
-double seed = 12345;
-double rnd() {
-  seed = std::fmod(seed * 16807.0, 2147483647.0);
-  return seed / 2147483647.0;
-}
-
-std::vector<std::string> arguments() {
-  std::vector<std::string> args = mxt::platform::split_command_line(mxt_command_line().str());
-  if (!args.empty()) args.erase(args.begin());
-  return args;
-}
-
-void wait_for_gpu() {
-  unsigned char p[4];
-  mxt::flush_drawing();
-  glReadPixels(0, 0, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, p);  // waits for the queued work
-}
 
 // Characters 32..126 of slot 0, one row, each glyph after a separator column
 // of opaque magenta: the layout love.graphics.newImageFont reads.
@@ -86,7 +69,7 @@ void project_settings() {
 }
 
 int mxt_main() {
-  const std::vector<std::string> args = arguments();
+  const std::vector<std::string> args = bench::arguments();
   if (args.size() == 2 && args[0] == "imagefont") {
     const int status = write_imagefont(args[1]);
     if (status) std::exit(status);
@@ -115,11 +98,11 @@ int mxt_main() {
   std::vector<double> xs(count), ys(count), vxs(count), vys(count);
   std::vector<std::string> texts(count);
   for (size_t i = 0; i < count; ++i) {
-    xs[i] = rnd() * (kW - tw);
-    ys[i] = rnd() * (kH - kCell);
-    vxs[i] = (rnd() * 2 - 1) * 3;
-    vys[i] = (rnd() * 2 - 1) * 3;
-    for (int j = 0; j < kLength; ++j) texts[i] += static_cast<char>(33 + static_cast<int>(rnd() * 94));
+    xs[i] = bench::rnd() * (kW - tw);
+    ys[i] = bench::rnd() * (kH - kCell);
+    vxs[i] = (bench::rnd() * 2 - 1) * 3;
+    vys[i] = (bench::rnd() * 2 - 1) * 3;
+    for (int j = 0; j < kLength; ++j) texts[i] += static_cast<char>(33 + static_cast<int>(bench::rnd() * 94));
   }
   std::vector<RtString> strings;
   for (const std::string& t : texts) strings.emplace_back(t.c_str());
@@ -127,28 +110,10 @@ int mxt_main() {
   double t0 = 0;
   for (int f = 0; f < warmup + frames; ++f) {
     if (f == warmup) {
-      wait_for_gpu();
+      bench::wait_for_gpu();
       t0 = mxt::accurate_ms();
     }
-    for (size_t i = 0; i < count; ++i) {
-      double x = xs[i] + vxs[i], y = ys[i] + vys[i];
-      if (x < 0) {
-        x = -x;
-        vxs[i] = -vxs[i];
-      } else if (x > mx) {
-        x = 2 * mx - x;
-        vxs[i] = -vxs[i];
-      }
-      if (y < 0) {
-        y = -y;
-        vys[i] = -vys[i];
-      } else if (y > my) {
-        y = 2 * my - y;
-        vys[i] = -vys[i];
-      }
-      xs[i] = x;
-      ys[i] = y;
-    }
+    bench::bounce(xs, ys, vxs, vys, mx, my);
     if (anim) {
       for (size_t i = 0; i < count; ++i) {
         const int x = static_cast<int>(xs[i]), y = static_cast<int>(ys[i]);
@@ -159,7 +124,7 @@ int mxt_main() {
       for (size_t i = 0; i < count; ++i)
         mxt_print(strings[i], std::floor(xs[i]), std::floor(ys[i]), 0);
     }
-    if (f == warmup + frames - 1) wait_for_gpu();
+    if (f == warmup + frames - 1) bench::wait_for_gpu();
     mxt_show_screen();
   }
   const double secs = (mxt::accurate_ms() - t0) / 1000.0;
