@@ -15,6 +15,7 @@ namespace mxt {
 enum class RuntimeError : int32_t {
   success = 0,               // "success": the exit keys, the end of a loop function
   file_not_found = 3,        // "no such file": a failed open, read, write or directory change
+  invalid_argument = 4,      // "unknown error": an argument no command can take (an address, a family)
   out_of_memory = 7,         // "out of memory": also a number out of range (a channel, a font)
   not_one_dimensional = 8,   // "unknown error": appending to an array of more than one dimension
   out_of_bounds = 9,         // "out of bounds": an array index outside the array

@@ -37,6 +37,7 @@ struct InputState;      // input: mouse, touch, keys, typed characters
 struct ArchiveSlot;     // files: a mount of the media archive
 class MemoryImages;     // files: the images in-memory names may open
 class MusicPlayer;      // audio: the one music track and its looping
+class SocketTable;      // net: the 1024 sockets, the address family, the last socket error
 
 // What the runtime frame, at the top of the layers, does for the layers
 // below it. Core installs these before the game's settings hook runs; a
@@ -71,6 +72,7 @@ struct Runtime {
   VuduRODoverore* renderer = nullptr;        // step 5
   platform::Window* window = nullptr;        // step 7: the renderer's window, as the rest sees it
   Random* random = nullptr;                  // step 8
+  SocketTable* sockets = nullptr;            // step 9, before the network messaging object
   InputState* input = nullptr;               // step 11
   ArchiveSlot* archive[2] = {nullptr, nullptr};  // step 17: the memory mount and the file mount
   MemoryImages* memory_images = nullptr;     // step 17

@@ -21,6 +21,7 @@
 #include "runtime/gfx2d/renderer.h"
 #include "runtime/input/input_state.h"
 #include "runtime/input/journal.h"
+#include "runtime/net/sockets.h"
 #include "runtime/platform/platform.h"
 #include "runtime/types/numbers.h"
 #include "runtime/types/random.h"
@@ -167,6 +168,7 @@ StartupResult runtime_startup(int show_command, const RtString& title) {
   rt.random = new Random();                                     // 8 (a replay brings its own seed)
   rt.random->seed(journal_seed(truncate_to_int(accurate_ms())));
   write_log_line("Network\n");                                  // 9
+  rt.sockets = new SocketTable();                               // 9: the socket table, nothing started
   // [not yet] 9: the network messaging object, closed, is created here.
   // [not yet] 10: the 3D renderer, bound to the 2D one, is created here.
   write_log_line("Input\n");                                    // 11

@@ -19,4 +19,12 @@ constexpr int64_t kMaxMusicBytes = int64_t{256} << 20;  // a music file is held 
 constexpr int kMaxVideoSide = 8192;                    // picture width or height
 constexpr int64_t kMaxVideoPixels = int64_t{8192} * 4608;  // width x height
 
+// HTTP download.
+constexpr int64_t kMaxHttpHeaderBytes = 64 << 10;      // a header block longer than this fails the download
+constexpr int64_t kMaxHttpChunkLine = 4096;            // a chunk-size or trailer line
+constexpr int64_t kHttpReadBytes = 64 << 10;           // one read of the response
+
+// Sockets.
+constexpr int64_t kMaxNetReceiveBytes = 1 << 20;       // one mxt_net_receive, whatever the game asks for
+
 }  // namespace mxt::limits

@@ -14,4 +14,5 @@
 #include "runtime/files/files.h"
 #include "runtime/gfx2d/gfx2d.h"
 #include "runtime/input/input.h"
+#include "runtime/net/net.h"
 #include "runtime/types/types.h"

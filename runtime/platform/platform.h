@@ -8,7 +8,7 @@
 //
 // One implementation lives beside this header: sdl2/ (window, GL, events,
 // clocks, the audio device and its music track) and posix/ (files, folders,
-// processes, the environment, the debugger). Entries marked "optional" may
+// processes, the environment, the debugger, and the sockets of net.h). Entries marked "optional" may
 // do nothing on a platform that lacks the service. The layer keeps no state
 // of its own beyond what the system keeps: what it opens it hands back as an
 // opaque object (a window, a file, the audio device) for the caller to own.
@@ -189,6 +189,7 @@ PathKind path_kind(const std::string& path);
 bool remove_file(const std::string& path);
 bool remove_directory(const std::string& path);       // empty directories only
 bool make_directory(const std::string& path);
+bool rename_path(const std::string& from, const std::string& to);  // replaces a file at `to` in one step
 bool append_to_file(const std::string& path, const void* data, size_t size);
 // The whole of a file into `out`; false when it cannot be read or is larger than `limit` bytes.
 bool read_whole_file(const std::string& path, std::string& out, int64_t limit);

@@ -202,6 +202,9 @@ PathKind path_kind(const std::string& path) {
 bool remove_file(const std::string& path) { return unlink(to_sys(path).c_str()) == 0; }
 bool remove_directory(const std::string& path) { return rmdir(to_sys(path).c_str()) == 0; }
 bool make_directory(const std::string& path) { return mkdir(to_sys(path).c_str(), 0777) == 0; }
+bool rename_path(const std::string& from, const std::string& to) {
+  return std::rename(to_sys(from).c_str(), to_sys(to).c_str()) == 0;
+}
 
 bool append_to_file(const std::string& path, const void* data, size_t size) {
   const int fd = open(to_sys(path).c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
