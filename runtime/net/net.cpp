@@ -77,7 +77,10 @@ int mxt_udp_send(int handle, const RtString& data, const RtString& address, int 
 }
 
 int mxt_net_receive(int handle, RtString& data, int max_size) {
-  data = RtString();
+  // The caller's buffer is kept and filled in place: a game that reads into
+  // the same string every frame allocates once.
+  if (data.owns_buffer()) data.data[0] = 0;
+  data.length = 0;
   if (!rt.sockets) return -1;
   if (max_size <= 0) {
     rt.sockets->set_last_error(platform::wsa::kInvalid);
@@ -85,9 +88,12 @@ int mxt_net_receive(int handle, RtString& data, int max_size) {
   }
   // A stream read may always give fewer bytes than asked for; a datagram is never larger.
   const int64_t size = std::min<int64_t>(max_size, limits::kMaxNetReceiveBytes);
-  std::string buffer(static_cast<size_t>(size), '\0');
-  const int64_t n = rt.sockets->receive(handle, buffer.data(), buffer.size(), false);
-  if (n > 0) data.assign_bytes(buffer.data(), static_cast<size_t>(n));
+  data.reserve(static_cast<uint32_t>(size), false);
+  const int64_t n = rt.sockets->receive(handle, data.data, static_cast<size_t>(size), false);
+  if (n > 0) {
+    data.length = static_cast<uint32_t>(n);
+    data.data[n] = 0;
+  }
   return static_cast<int>(n);
 }
 

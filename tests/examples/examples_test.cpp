@@ -11,9 +11,11 @@
 #include <filesystem>
 #include <span>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "runtime/gfx2d/image.h"
+#include "net/net_support.h"
 #include "support/child.h"
 
 using namespace mxt_test;
@@ -187,6 +189,59 @@ Outcome run_files(const TempDir& dir) {
   fs::permissions(dir.file("example_files"), fs::perms::owner_all);
   fs::copy_file(std::string(MXT_BINARY_DIR) + "/examples/files/media.sbx", dir.file("media.sbx"));
   return run(dir.file("example_files"), 3);
+}
+
+// Runs an example with arguments, headless, for at most `frames` frames.
+ChildResult run_with(const std::string& program, const std::vector<std::string>& args, int frames,
+                     const std::string& shot = "") {
+  ChildOptions options;
+  options.env.push_back({"MXT_FRAMES", std::to_string(frames)});
+  if (!shot.empty()) options.env.push_back({"MXT_SCREENSHOT", shot});
+  return run_child(program, args, options);
+}
+
+TEST(Examples, HttpFetchesATextFromALocalServerAndShowsIt) {
+  TempDir www, tmp;
+  ASSERT_TRUE(write_file(www.file("hello.txt"), "Hello from the server.\r\nSecond line.\n"));
+  net_test::PythonHttpServer server(www.path());
+  ASSERT_GT(server.port(), 0);
+  const ChildResult r =
+      run_with(example("http"), {std::to_string(server.port()), "/hello.txt"}, 5, tmp.file("shot.png"));
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  const std::vector<std::string> lines = split_lines(r.out);
+  ASSERT_GE(lines.size(), 5u) << r.out;
+  EXPECT_EQ(lines[0], "fetched 37 bytes");
+  EXPECT_EQ(lines[1], "saved download.txt, 37 bytes");
+  EXPECT_EQ(lines[2], "| Hello from the server.");
+  EXPECT_EQ(lines[3], "| Second line.");
+  // The text is drawn in the top left corner, white on black.
+  const std::string png = read_file(tmp.file("shot.png"));
+  mxt::ImageBuffer shot;
+  ASSERT_TRUE(mxt::decode_png(shot, std::span(reinterpret_cast<const uint8_t*>(png.data()), png.size()), -1));
+  int lit = 0;
+  for (int y = 8; y < 28; ++y)
+    for (int x = 8; x < 200; ++x) lit += shot.pixel(x, y)[0] > 128;
+  EXPECT_GT(lit, 100) << "two lines of text";
+
+  // Without a server the example says why.
+  const ChildResult refused = run_with(example("http"), {std::to_string(net_test::closed_port()), "/"}, 2);
+  EXPECT_NE(refused.out.find("nothing came: 10061 Connection refused"), std::string::npos) << refused.out;
+}
+
+TEST(Examples, SocketsServeAndTalkOverTcpAndUdp) {
+  const int port = net_test::closed_port();
+  ChildResult served;
+  std::thread server([&] { served = run_with(example("sockets"), {"serve", std::to_string(port)}, 100000); });
+  const ChildResult talked = run_with(example("sockets"), {"talk", std::to_string(port)}, 100000);
+  server.join();
+  EXPECT_EQ(split_lines(talked.out),
+            (std::vector<std::string>{"connected to 127.0.0.1 port " + std::to_string(port), "tcp got: hello from serve",
+                                      "udp got: pong from serve", "done", "exit"}));
+  EXPECT_EQ(split_lines(served.out),
+            (std::vector<std::string>{"listening on " + std::to_string(port) + ", datagrams on " +
+                                          std::to_string(port + 1),
+                                      "connection from 127.0.0.1", "tcp got: hello from talk",
+                                      "udp got: ping from talk, from 127.0.0.1", "done", "exit"}));
 }
 
 }  // namespace
