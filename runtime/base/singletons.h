@@ -38,6 +38,7 @@ struct ArchiveSlot;     // files: a mount of the media archive
 class MemoryImages;     // files: the images in-memory names may open
 class MusicPlayer;      // audio: the one music track and its looping
 class SocketTable;      // net: the 1024 sockets, the address family, the last socket error
+class Messaging;        // net: the network messaging object and its thread
 
 // What the runtime frame, at the top of the layers, does for the layers
 // below it. Core installs these before the game's settings hook runs; a
@@ -73,6 +74,7 @@ struct Runtime {
   platform::Window* window = nullptr;        // step 7: the renderer's window, as the rest sees it
   Random* random = nullptr;                  // step 8
   SocketTable* sockets = nullptr;            // step 9, before the network messaging object
+  Messaging* messaging = nullptr;            // step 9, closed
   InputState* input = nullptr;               // step 11
   ArchiveSlot* archive[2] = {nullptr, nullptr};  // step 17: the memory mount and the file mount
   MemoryImages* memory_images = nullptr;     // step 17

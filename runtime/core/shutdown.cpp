@@ -18,6 +18,7 @@
 #include "runtime/gfx2d/renderer.h"
 #include "runtime/input/input_state.h"
 #include "runtime/input/journal.h"
+#include "runtime/net/messaging.h"
 #include "runtime/net/sockets.h"
 #include "runtime/platform/platform.h"
 #include "runtime/types/random.h"
@@ -39,7 +40,10 @@ void runtime_shutdown(bool call_quit) {
   if (!platform::set_current_dir(folder.str()))
     write_log_format("cannot make %s the current folder: %s\n", folder.c_str(), platform::last_file_error());
   // [not yet] 5: open file channels are closed here.
-  // [not yet] 6: the network messaging object is released here.
+  if (rt.messaging) {                                           // 6: local players removed, thread stopped
+    delete rt.messaging;
+    rt.messaging = nullptr;
+  }
   if (rt.sockets) {                                             // 7: every socket still open closes
     delete rt.sockets;
     rt.sockets = nullptr;

@@ -21,6 +21,7 @@
 #include "runtime/gfx2d/renderer.h"
 #include "runtime/input/input_state.h"
 #include "runtime/input/journal.h"
+#include "runtime/net/messaging.h"
 #include "runtime/net/sockets.h"
 #include "runtime/platform/platform.h"
 #include "runtime/types/numbers.h"
@@ -169,7 +170,7 @@ StartupResult runtime_startup(int show_command, const RtString& title) {
   rt.random->seed(journal_seed(truncate_to_int(accurate_ms())));
   write_log_line("Network\n");                                  // 9
   rt.sockets = new SocketTable();                               // 9: the socket table, nothing started
-  // [not yet] 9: the network messaging object, closed, is created here.
+  rt.messaging = new Messaging(*rt.sockets);                    // 9: closed, no thread
   // [not yet] 10: the 3D renderer, bound to the 2D one, is created here.
   write_log_line("Input\n");                                    // 11
   rt.input = new InputState();

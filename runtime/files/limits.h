@@ -27,4 +27,9 @@ constexpr int64_t kHttpReadBytes = 64 << 10;           // one read of the respon
 // Sockets.
 constexpr int64_t kMaxNetReceiveBytes = 1 << 20;       // one mxt_net_receive, whatever the game asks for
 
+// Network messaging.
+constexpr int64_t kMaxPeerQueueBytes = 4 << 20;        // unsent bytes for one connection; past it the peer is dropped
+constexpr int64_t kMessagingReadBudget = 64 << 10;     // bytes read from one connection in one pass of the thread
+constexpr int64_t kMaxServerPlayers = 4096;            // registrations past this are ignored
+
 }  // namespace mxt::limits

@@ -11,6 +11,7 @@
 #include "runtime/files/limits.h"
 #include "runtime/files/rtfile.h"
 #include "runtime/net/http.h"
+#include "runtime/net/messaging.h"
 #include "runtime/net/sockets.h"
 #include "runtime/platform/net.h"
 
@@ -155,3 +156,45 @@ RtString mxt_http_get_text(const RtString& host, const RtString& path, int port,
   http_get(*rt.sockets, host.view(), path.view(), port, t, timeout_ms);
   return RtString(text.data(), text.size());
 }
+
+int mxt_net_host(int port) { return rt.messaging ? rt.messaging->host(port) : 0; }
+
+int mxt_net_join(const RtString& host, int port) { return rt.messaging ? rt.messaging->join(host.view(), port) : 0; }
+
+int mxt_net_leave() { return rt.messaging ? rt.messaging->leave() : 0; }
+
+void mxt_net_allow_joins(int allow) {
+  if (rt.messaging) rt.messaging->allow_joins(allow != 0);
+}
+
+int mxt_net_connected() { return rt.messaging && rt.messaging->connected() ? 1 : 0; }
+
+int mxt_player_create(const RtString& name) { return rt.messaging ? rt.messaging->create_player(name.view()) : 0; }
+
+void mxt_player_remove(int id) {
+  if (rt.messaging) rt.messaging->remove_player(id);
+}
+
+int mxt_player_send(int from, int to, const RtString& text) {
+  return rt.messaging ? rt.messaging->send_text(from, to, text.view()) : 0;
+}
+
+RtString mxt_player_receive(int id) {
+  std::string text;
+  if (!rt.messaging || !rt.messaging->receive_text(id, text)) return RtString();
+  return RtString(text.data(), text.size());
+}
+
+int mxt_player_sender() { return rt.messaging ? rt.messaging->last_sender() : 0; }
+
+int mxt_player_id(int index) { return rt.messaging ? rt.messaging->player_id(index) : 0; }
+
+int mxt_player_count() { return rt.messaging ? rt.messaging->player_count() : 0; }
+
+RtString mxt_player_name(int id) {
+  if (!rt.messaging) return RtString("NO_DATA");
+  const std::string name = rt.messaging->player_name(id);
+  return RtString(name.data(), name.size());
+}
+
+int mxt_player_left() { return rt.messaging ? rt.messaging->player_left() : 0; }

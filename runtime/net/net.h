@@ -61,3 +61,38 @@ int mxt_http_get_file(const RtString& host, const RtString& path, int port,
 RtString mxt_http_get_text(const RtString& host, const RtString& path, int port,
                            int max_length, int timeout_ms);  // the body, at most max_length bytes, up to a zero byte
                                                        // [fails: what arrived, often ""]
+
+// ---------------------------------------------------------------------------
+// Network messaging
+//
+// Copies of a game exchange short texts between named players. One copy
+// hosts (port 27910 unless given), the others join it; every copy makes its
+// own players and gets ids for them from the host (101, 102, ...). Texts
+// are at most 1024 bytes and arrive in the order each player sent them; a
+// text to 0 goes to every visible player but the sender. Requests about the
+// players wait up to 5 s for the host's answer. A copy whose host went away
+// drops back to not connected by itself.
+
+int mxt_net_host(int port);                            // host a game (port < 1: 27910); 1 [fails: 0]
+int mxt_net_join(const RtString& host, int port);      // join a host (port < 1: 27910); 1 when it answered
+                                                       // [fails: 0]
+int mxt_net_leave();                                   // stops; queued texts stay readable; the socket
+                                                       // layer's count [cannot fail]
+void mxt_net_allow_joins(int allow);                   // host: 0 turns away new copies and players
+                                                       // [cannot fail]
+int mxt_net_connected();                               // 1 while hosting or joined [cannot fail]
+int mxt_player_create(const RtString& name);           // a player of this copy (name cut to 127 characters);
+                                                       // its id [fails: 0]
+void mxt_player_remove(int id);                        // tells the host the player left [cannot fail]
+int mxt_player_send(int from, int to, const RtString& text);  // to 0: every visible player but from; 1
+                                                       // [fails: 0]
+RtString mxt_player_receive(int id);                   // the oldest text for a player of this copy, up to a
+                                                       // zero byte [fails: "" when none]
+int mxt_player_sender();                               // the sender of the text mxt_player_receive last took
+                                                       // [cannot fail]
+int mxt_player_id(int index);                          // the id of the index-th visible player, from 0
+                                                       // [fails: 0]
+int mxt_player_count();                                // visible players in the game [fails: 0]
+RtString mxt_player_name(int id);                      // any player's name [fails: "NO_DATA"]
+int mxt_player_left();                                 // host: a player who left, newest first [fails: 0 when
+                                                       // none, always on a joined copy]

@@ -493,6 +493,19 @@ int64_t SocketTable::send(int handle, const void* data, size_t size, const NetAd
   return static_cast<int64_t>(sent);
 }
 
+int64_t SocketTable::send_now(int handle, const void* data, size_t size) {
+  SocketEntry e;
+  if (!lookup(handle, e) || e.datagram) {
+    set_last_error(wsa::kNotSocket);
+    return -1;
+  }
+  int error = 0;
+  const int64_t n = platform::socket_send(e.os, data, size, nullptr, error);
+  if (n >= 0) return n;
+  set_last_error(error);
+  return error == wsa::kWouldBlock ? 0 : -1;
+}
+
 int64_t SocketTable::receive(int handle, void* buffer, size_t size, bool wait) {
   SocketEntry e;
   if (!lookup(handle, e)) {

@@ -87,6 +87,9 @@ class SocketTable {
   // Every byte, waiting for room when the socket is full (up to stall_ms
   // without progress); bytes sent or -1. A datagram socket needs `to`.
   int64_t send(int handle, const void* data, size_t size, const NetAddress* to, int stall_ms = kStallMs);
+  // As much as the socket takes now, without waiting: bytes sent (0 when it
+  // is full), or -1 on an error.
+  int64_t send_now(int handle, const void* data, size_t size);
   // Count, 0 when the peer closed (or reset), -1 on an error, -2 when nothing
   // is there. With wait, reads until `size` bytes are in.
   int64_t receive(int handle, void* buffer, size_t size, bool wait);

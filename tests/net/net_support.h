@@ -168,24 +168,27 @@ inline void hold(const std::atomic<bool>& stopping, int ms) {
   while (!stopping && now_ms() < end) sleep_ms(5);
 }
 
-// A child process started with arguments, its standard output readable
-// through a pipe; ended with SIGTERM (then SIGKILL) when destroyed.
+// A child process started with arguments, its standard input and output
+// through pipes; ended with SIGTERM (then SIGKILL) when destroyed.
 class Child {
  public:
   explicit Child(const std::vector<std::string>& args) {
-    int out[2];
-    if (pipe(out) != 0) return;
+    signal(SIGPIPE, SIG_IGN);  // a child that died must not take the test with it
+    int out[2], in[2];
+    if (pipe2(out, O_CLOEXEC) != 0 || pipe2(in, O_CLOEXEC) != 0) return;
     posix_spawn_file_actions_t fa;
     posix_spawn_file_actions_init(&fa);
     posix_spawn_file_actions_adddup2(&fa, out[1], 1);
-    posix_spawn_file_actions_addclose(&fa, out[0]);
+    posix_spawn_file_actions_adddup2(&fa, in[0], 0);
     std::vector<char*> argv;
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
     if (posix_spawnp(&pid_, argv[0], &fa, nullptr, argv.data(), environ) != 0) pid_ = -1;
     posix_spawn_file_actions_destroy(&fa);
     ::close(out[1]);
+    ::close(in[0]);
     out_ = out[0];
+    in_ = in[1];
   }
   ~Child() {
     if (pid_ > 0) {
@@ -198,11 +201,21 @@ class Child {
       }
     }
     if (out_ >= 0) ::close(out_);
+    if (in_ >= 0) ::close(in_);
   }
   Child(const Child&) = delete;
   Child& operator=(const Child&) = delete;
 
   bool started() const { return pid_ > 0; }
+  bool write_line(const std::string& line) {
+    const std::string l = line + "\n";
+    return ::write(in_, l.data(), l.size()) == static_cast<ssize_t>(l.size());
+  }
+  // Sends a command line and returns the line it answers with.
+  std::string ask(const std::string& line, int timeout_ms = 20000) {
+    write_line(line);
+    return read_line(timeout_ms);
+  }
   int pid() const { return pid_; }
   // The next line of its output, waiting up to timeout_ms; "" on time-out or end.
   std::string read_line(int timeout_ms) {
@@ -238,6 +251,7 @@ class Child {
  private:
   pid_t pid_ = -1;
   int out_ = -1;
+  int in_ = -1;
   std::string pending_;
 };
 

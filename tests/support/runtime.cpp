@@ -7,6 +7,7 @@
 #include "runtime/files/archive.h"
 #include "runtime/files/rtfile.h"
 #include "runtime/gfx2d/renderer.h"
+#include "runtime/net/messaging.h"
 #include "runtime/net/sockets.h"
 #include "runtime/platform/platform.h"
 #include "runtime/types/random.h"
@@ -21,8 +22,10 @@ void reset_runtime_state() {
   rt.memory_images = new mxt::MemoryImages();
   delete rt.random;
   rt.random = new mxt::Random();
-  delete rt.sockets;  // closes whatever a test left open
+  delete rt.messaging;  // stops a thread a test left running
+  delete rt.sockets;    // closes whatever a test left open
   rt.sockets = new mxt::SocketTable();
+  rt.messaging = new mxt::Messaging(*rt.sockets);
   delete rt.core;
   rt.core = new mxt::CoreState();
   mxt::install_frame_services();
