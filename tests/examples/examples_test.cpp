@@ -4,6 +4,7 @@
 // drew: lines it printed, pixels of its last frame, files it wrote.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdlib>
 #include <cstdio>
@@ -242,6 +243,25 @@ TEST(Examples, SocketsServeAndTalkOverTcpAndUdp) {
                                           std::to_string(port + 1),
                                       "connection from 127.0.0.1", "tcp got: hello from talk",
                                       "udp got: ping from talk, from 127.0.0.1", "done", "exit"}));
+}
+
+TEST(Examples, ChatHostsJoinsListsPlayersAndExchangesTexts) {
+  const std::string port = std::to_string(net_test::closed_port());
+  ChildResult hosted;
+  std::thread host([&] { hosted = run_with(example("chat"), {"host", port, "Ann"}, 100000); });
+  net_test::sleep_ms(300);
+  const ChildResult joined = run_with(example("chat"), {"join", "127.0.0.1", port, "Bob"}, 100000);
+  host.join();
+  EXPECT_EQ(split_lines(joined.out), (std::vector<std::string>{"joined as Bob, id 103", "players: Ann, Bob",
+                                                               "Ann: welcome, Bob", "done", "exit"}))
+      << "102 is Bob's copy's hidden query player";
+  // Bob's removal and his copy's leaving may reach the host in one pass:
+  // the two left events then come in either order.
+  std::vector<std::string> lines = split_lines(hosted.out);
+  ASSERT_EQ(lines.size(), 7u) << hosted.out;
+  std::sort(lines.begin() + 2, lines.begin() + 4);
+  EXPECT_EQ(lines, (std::vector<std::string>{"hosting as Ann, id 101", "Bob: hello from Bob", "player 102 left",
+                                             "player 103 left", "players: Ann", "done", "exit"}));
 }
 
 }  // namespace
