@@ -20,6 +20,7 @@
 #include "runtime/gfx2d/batches.h"
 #include "runtime/gfx2d/fonts.h"
 #include "runtime/gfx2d/gl_state.h"
+#include "runtime/gfx2d/surfaces.h"
 #include "runtime/gfx2d/viewport.h"
 
 namespace mxt {
@@ -68,8 +69,8 @@ class VuduRODoverore {
   uint8_t clear_enabled = 1;
   uint8_t depth_clear_pending = 1;
   uint8_t bgra_supported = 0;
-  int32_t current_surface = -1;
-  int32_t background_slots[8];
+  int32_t current_surface = -1;          // the surface drawn into; -1 = the window
+  int32_t background_slots[kBackgroundSlots];  // sprite numbers, -1 = empty; slot 0 replaces the clear
   uint8_t smoothing = 1;
   platform::Window* window = nullptr;
   int32_t window_width = 0;
@@ -98,6 +99,13 @@ class VuduRODoverore {
   int desktop_height = 0;
   bool software_check_done = false;
   std::string gl_renderer_name;
+
+  // Offscreen surfaces and grabs.
+  SurfaceRecord surfaces[kSurfaceCount];
+  bool framebuffers_supported = false;   // the framebuffer entry points were found
+  int32_t window_alpha_bits = -1;        // read on the first grab; -1 = not yet
+  int32_t saved_orientation = 0;         // the window's, while the surface fallback draws there
+  std::vector<uint8_t> grab_scratch;     // pixels read back by grabs, kept for the next one
 };
 
 }  // namespace mxt
