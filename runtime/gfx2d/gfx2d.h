@@ -133,6 +133,18 @@ void mxt_grab_background();                                       // the screen 
                                                                   // [fails: nothing changes without a free sprite]
 
 // ---------------------------------------------------------------------------
+// Pixel-exact collision
+//
+// Whether two sprites (or two frames of strips) drawn at those positions
+// share a pixel that is not fully transparent in both. The first test of a
+// sprite reads its alpha back from the GPU; later ones only look at memory.
+
+bool mxt_sprite_collision(int a, int ax, int ay, int b, int bx, int by);  // images with top-left corners there
+                                                                  // [fails: false]
+bool mxt_anim_collision(int a, int frame_a, int ax, int ay, int b, int frame_b, int bx, int by);  // one frame of each
+                                                                  // [fails: false]
+
+// ---------------------------------------------------------------------------
 // Viewport, virtual resolution and orientation
 
 void mxt_set_viewport(int x, int y, int width, int height);       // logical units; width < 1: whole screen

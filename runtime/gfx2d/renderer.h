@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "runtime/gfx2d/batches.h"
+#include "runtime/gfx2d/collision.h"
 #include "runtime/gfx2d/fonts.h"
 #include "runtime/gfx2d/gl_state.h"
 #include "runtime/gfx2d/surfaces.h"
@@ -106,6 +107,7 @@ class VuduRODoverore {
   int32_t window_alpha_bits = -1;        // read on the first grab; -1 = not yet
   int32_t saved_orientation = 0;         // the window's, while the surface fallback draws there
   std::vector<uint8_t> grab_scratch;     // pixels read back by grabs, kept for the next one
+  AlphaMaskCache alpha_masks;            // pixel-exact collision's copies of the sprites' alpha
 };
 
 }  // namespace mxt

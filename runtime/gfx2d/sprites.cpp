@@ -182,7 +182,7 @@ void delete_sprite(int n) {
   r->texture_width = r->texture_height = -1;
   r->image_width = r->image_height = 0;
   r->u_max = r->v_max = 1.0f;
-  // [not yet] The collision alpha mask of the sprite goes with it once masks exist.
+  rt.renderer->alpha_masks.free(n);
   rt.renderer->bind_sprite(-1);
 }
 

@@ -237,7 +237,7 @@ void copy_screen(int n, int x, int y, int w, int h, int32_t key) {
   if (!r || !rec) return;
   r->flush();
   rec->frame_width = rec->frame_height = 0;
-  // [not yet] the sprite's collision alpha mask is freed here once masks exist
+  r->alpha_masks.free(n);
   if (w <= 0 || h <= 0) {
     delete_sprite(n);
     return;
@@ -387,7 +387,7 @@ void use_surface(int s) {
     mxt_draw_sprite(surface.sprite, 0, 0);
     r->current_surface = s;
   }
-  // [not yet] the sprite's collision alpha mask is freed here once masks exist
+  r->alpha_masks.free(surface.sprite);  // what is drawn now changes its alpha
 }
 
 }  // namespace
