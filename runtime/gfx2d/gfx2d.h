@@ -131,6 +131,9 @@ void mxt_load_background(const RtString& name);                   // a picture d
                                                                   // [fails: clears to black, error 3]
 void mxt_grab_background();                                       // the screen as it is becomes the background
                                                                   // [fails: nothing changes without a free sprite]
+bool mxt_preserve_textures(int restore);                          // 0: every sprite's pixels to a temporary file;
+                                                                  // else: sprites made again from it, file removed
+                                                                  // [fails: false when the file cannot be made or opened]
 
 // ---------------------------------------------------------------------------
 // Pixel-exact collision

@@ -97,6 +97,7 @@ VuduRODoverore::VuduRODoverore() {
   sprites = new SpriteRecord[kSpriteCount]();
   gl.set_flush_hook(&QuadBatch::flush_hook, &quads);
   quads.gl = &gl;
+  remove_texture_store(*this);  // a stale store of that name never survives
 }
 
 VuduRODoverore::~VuduRODoverore() {
@@ -113,6 +114,7 @@ VuduRODoverore::~VuduRODoverore() {
     }
   }
   destroy_window();
+  remove_texture_store(*this);
   if (gl_context) {
     platform::make_current(nullptr, nullptr);
     platform::delete_gl_context(gl_context);
