@@ -88,6 +88,19 @@ int mxt_run_program(const RtString& command_line, double wait, double show, doub
 [[noreturn]] void mxt_run_and_end(const RtString& command_line);  // shut down, start it, exit [fails: exits anyway]
 
 // ---------------------------------------------------------------------------
+// Text entry
+//
+// One line typed by the player at (x, y) in the current font, over the
+// screen as it was when the entry began; frames go on being shown (one a
+// character) until Enter. Backspace takes the last character back; the cursor
+// "_" blinks every 20 frames without a key.
+
+void mxt_input_text(RtString& text, int x, int y, int proportional);  // text in: shown first; out: what was entered
+                                                 // [cannot fail]
+void mxt_input_int(int& value, int x, int y, int proportional);  // a line read as an integer (atoi) [fails: 0]
+void mxt_input_double(double& value, int x, int y, int proportional);  // a line read as a number (atof) [fails: 0]
+
+// ---------------------------------------------------------------------------
 // Window, dialogs and documents
 
 void mxt_set_screen(int width, int height, int fullscreen);  // resize / change mode, 5 settle frames
