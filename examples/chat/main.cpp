@@ -65,7 +65,13 @@ void host(int port, const RtString& name) {
 
 // Joins, says hello to everyone, waits for an answer, leaves.
 void join(const RtString& host_name, int port, const RtString& name) {
-  if (!mxt_net_join(host_name, port)) {
+  // The host may still be starting: try for a few seconds.
+  bool joined = false;
+  for (int tries = 0; tries < 50 && !joined; ++tries) {
+    joined = mxt_net_join(host_name, port) == 1;
+    if (!joined) mxt_sleep(100);
+  }
+  if (!joined) {
     say("cannot join: " + mxt_net_error_text());
     return;
   }
