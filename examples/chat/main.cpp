@@ -36,7 +36,7 @@ RtString player_list() {
   return list;
 }
 
-// Hosts and greets whoever says something, until a visitor has come and gone.
+// Hosts and greets whoever says something, until every visitor has gone.
 void host(int port, const RtString& name) {
   if (!mxt_net_host(port)) {
     say("cannot host: " + mxt_net_error_text());
@@ -44,7 +44,9 @@ void host(int port, const RtString& name) {
   }
   const int me = mxt_player_create(name);
   say("hosting as " + name + RtString(", id ") + me);
-  bool visited = false;
+  RtArray<int> visitors;         // ids of the players who spoke
+  RtArray<RtString> names;       // and their names, kept: a player who left has none
+  int still_here = 0;
   const double started = mxt_elapsed_ms();
   while (mxt_elapsed_ms() - started < 20000) {
     for (RtString text = mxt_player_receive(me); !text.empty(); text = mxt_player_receive(me)) {
@@ -52,11 +54,21 @@ void host(int port, const RtString& name) {
       const RtString who = mxt_player_name(from);
       say(who + ": " + text);
       mxt_player_send(me, from, "welcome, " + who);  // to that player alone
-      visited = true;
+      mxt_array_push(visitors, from);
+      mxt_array_push(names, who);
+      ++still_here;
     }
-    // Only the host learns who left.
-    for (int gone = mxt_player_left(); gone != 0; gone = mxt_player_left()) say(RtString("player ") + gone + " left");
-    if (visited && mxt_player_count() == 1) break;
+    // Only the host learns who left; a copy's hidden helper player leaves
+    // with it too, so look for the ones we know.
+    for (int gone = mxt_player_left(); gone != 0; gone = mxt_player_left()) {
+      for (int i = 0; i < mxt_array_bounds(visitors, 0); ++i) {
+        if (visitors(i) == gone) {
+          say(names(i) + " left");
+          --still_here;
+        }
+      }
+    }
+    if (mxt_array_bounds(visitors, 0) > 0 && still_here == 0) break;
     frame();
   }
   say("players: " + player_list());
