@@ -1,5 +1,5 @@
 // The platform layer's sockets: TCP and UDP, name resolution, the host's
-// addresses and readiness waits. Part of the contract of platform.h, kept in
+// addresses and readiness waits. It belongs to the contract of platform.h, kept in
 // its own header so that only the network layer sees it.
 //
 // Failures are reported as the WinSock error codes games written for this
