@@ -83,6 +83,8 @@ double mxt_frame_time();                         // ms between the last two fram
 void mxt_limit_fps(double fps, int vsync);       // frame rate (truncated); <= 0: 2 ms period [cannot fail]
 void mxt_set_escape_ends(int on);                // Escape ends the program (default on) [cannot fail]
 void mxt_sleep(int ms);                          // at least that long [cannot fail]
+void mxt_fade_to_image(const RtString& name, int duration_ms);  // cross-fade from the screen to a picture, which
+                                                 // stays as the background [fails: nothing happens]
 int mxt_run_program(const RtString& command_line, double wait, double show, double& exit_code);  // 1 started
                                                  // (wait != 0: exit_code is its exit code) [fails: 0]
 [[noreturn]] void mxt_run_and_end(const RtString& command_line);  // shut down, start it, exit [fails: exits anyway]

@@ -267,7 +267,7 @@ void VuduRODoverore::apply_default_state() {
 void VuduRODoverore::clear_background() {
   flush();
   if (background_slots[0] >= 0) {
-    draw_background_slot(0);
+    draw_background_picture();
     if (depth_clear_pending) glClear(GL_DEPTH_BUFFER_BIT);
     depth_clear_pending = 0;
     return;

@@ -399,16 +399,23 @@ void draw_background_slot(int s) {
   VuduRODoverore* r = rt.renderer;
   if (!r || s < 0 || s >= kBackgroundSlots || r->background_slots[s] < 0) return;
   r->flush();  // what was collected before goes below the clear, not above it
-  // Cleared first where the picture may not reach (a scaled virtual screen's
-  // border) or may be transparent; then drawn as mxt_draw_sprite draws, but
-  // always as a plain picture: the alpha mode the game left from the last
-  // frame would otherwise add it to a swapped-out buffer.
-  if (r->clear_enabled || r->virtual_screen.scale > 1.0f) glClear(GL_COLOR_BUFFER_BIT);
+  if (r->virtual_screen.scale > 1.0f) glClear(GL_COLOR_BUFFER_BIT);  // the border the picture leaves
+  mxt_draw_sprite(r->background_slots[s], 0, 0);
+}
+
+void draw_background_picture() {
+  VuduRODoverore* r = rt.renderer;
+  if (!r || r->background_slots[0] < 0) return;
+  // Instead of the clear: cleared first where the picture may be
+  // transparent, then drawn as a plain picture, whatever alpha mode the game
+  // left from the last frame (additive would add it to a swapped-out buffer).
+  r->flush();
+  if (r->clear_enabled) glClear(GL_COLOR_BUFFER_BIT);
   const bool blending = r->gl.is_enabled(GlCap::blend);
   r->gl.enable(GlCap::blend);
   r->gl.set_blend_func(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
   r->gl.set_colour(1, 1, 1, 1);
-  mxt_draw_sprite(r->background_slots[s], 0, 0);
+  draw_background_slot(0);
   r->flush();
   if (!blending) r->gl.disable(GlCap::blend);
   r->gl.set_colour(1, 1, 1, r->alpha_value);
@@ -568,7 +575,7 @@ void mxt_load_background(const RtString& name) {
   const int n = mxt_free_sprite();
   if (found && n >= 0 && read_image(image, resolved, -1) && image.width > 0 && create_sprite_texture(n, image, false)) {
     r->background_slots[0] = n;
-    draw_background_slot(0);
+    draw_background_picture();
     return;
   }
   report_error(RuntimeError::file_not_found);

@@ -55,9 +55,11 @@ void copy_screen_to_sprite(int n, int x, int y, int w, int h);
 // The sprite's image, top row first, read through a temporary framebuffer.
 bool read_sprite_back(int n, ImageBuffer& image);
 
-// Background slots: draw one at (0, 0) in its image size, or empty it
-// (its sprite deleted).
+// Background slots: draw one at (0, 0) in its image size in the current
+// alpha mode, or empty it (its sprite deleted). The frame presenter draws
+// slot 0 as a plain picture instead of the clear.
 void draw_background_slot(int s);
+void draw_background_picture();
 void empty_background_slot(int s);
 
 }  // namespace mxt

@@ -406,3 +406,22 @@ TEST(Examples, FontsPrintInThreeFontsAndTakeANameFromTheReplay) {
   EXPECT_LT(proportional, mono) << "narrow letters take less room when proportional";
   EXPECT_GT(ink_in(20, 104, 300, 130), 100) << "the sans font at scale 1.5";
 }
+
+TEST(Examples, SurfacesDrawAMiniMapGrabCollideAndFade) {
+  const Outcome mid = run(example("surfaces"), 45);
+  EXPECT_TRUE(mid.printed("saved sunset.png")) << mid.result.out;
+  ASSERT_EQ(mid.shot.width, 480);
+  // The mini-map (a twentieth of the world) in the top-right corner: its
+  // first tile is the world's first tile.
+  EXPECT_TRUE(near(mid.at(401, 9), mid.at(2, 2))) << "the mini-map shows the world";
+  EXPECT_TRUE(near(mid.at(350, 230), kBlack)) << "outside the snapshot";
+  EXPECT_FALSE(near(mid.at(345, 175), kBlack)) << "the grabbed snapshot, stretched";
+
+  const Outcome end = run(example("surfaces"), 120);
+  int box = 0, pixels = 0;
+  ASSERT_TRUE(scan_line(end.lines, "boxes overlap at frame %d, pixels touch at frame %d", &box, &pixels))
+      << end.result.out;
+  EXPECT_LT(box, pixels) << "the boxes meet before the round shapes do";
+  EXPECT_TRUE(end.printed("faded"));
+  EXPECT_TRUE(near(end.at(240, 170), {0xFF, 0xE0, 0x40})) << "the sunset stays as the background after the fade";
+}
