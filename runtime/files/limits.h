@@ -19,4 +19,13 @@ constexpr int64_t kMaxMusicBytes = int64_t{256} << 20;  // a music file is held 
 constexpr int kMaxVideoSide = 8192;                    // picture width or height
 constexpr int64_t kMaxVideoPixels = int64_t{8192} * 4608;  // width x height
 
+// Sound effects (WAV). A sound is read whole, then held in memory at the
+// device's rate as long as it stays loaded.
+constexpr int64_t kMaxWavDataBytes = 0x0FFFFFFF;       // sample data of one sound, as the file stores it
+constexpr int64_t kMaxWavFileBytes = kMaxWavDataBytes + (int64_t{16} << 20);  // the data and its other chunks
+constexpr int kMaxWavChunks = 1024;                    // chunk headers walked looking for "fmt " and "data"
+constexpr int kMinWavRate = 100;                       // samples per second a sound may have
+constexpr int kMaxWavRate = 200000;
+constexpr int64_t kMaxSoundBytes = int64_t{512} << 20;  // one sound converted to the device's rate and samples
+
 }  // namespace mxt::limits
