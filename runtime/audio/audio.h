@@ -28,17 +28,19 @@
 // Sound effects
 
 int mxt_find_free_sound();                            // the highest number with no sound loaded, from 4095 down
-                                                      // [fails: -1, error 7 when all are loaded]
+                                                      // [fails: -1, error 7 when every sound is loaded]
 void mxt_load_sound(const RtString& file, int sound, int channels);  // replaces what it held; channels clamped to 1..4
-                                                      // [fails: an empty sound, error 3; error 7 for a number
-                                                      // outside 0..4095]
-int mxt_play_sound(int sound, double pan, double volume);  // once; a channel id [fails: -1 when no channel is free
-                                                      // or nothing is loaded; error 7 too outside 0..4095]
-int mxt_sound_playing(int channel_id);                // 1 while that play runs [fails: 0; error 7 for an id
-                                                      // below 0 or beyond sound 4095]
-void mxt_stop_sound(int channel_id);                  // stops that play; a channel the sound does not have
-                                                      // stops all of its channels [cannot fail: ids of failed
-                                                      // plays are ignored]
+                                                      // [fails: an empty sound (the old one stays when the name
+                                                      // does not resolve), error 3;
+                                                      // fails: nothing loaded, error 7 for a number outside 0..4095]
+int mxt_play_sound(int sound, double pan, double volume);  // once; a channel id
+                                                      // [fails: -1 when no channel is free or nothing is loaded;
+                                                      // fails: -1, error 7 for a number outside 0..4095]
+int mxt_sound_playing(int channel_id);                // 1 while that play runs
+                                                      // [fails: 0, error 7 for an id below 0 or beyond sound 4095]
+void mxt_stop_sound(int channel_id);                  // stops that play; a channel the sound does not have stops
+                                                      // all of its channels; ids of failed plays are ignored
+                                                      // [cannot fail]
 void mxt_stop_all_sounds();                           // every channel of every sound [cannot fail]
 
 // ---------------------------------------------------------------------------
