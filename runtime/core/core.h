@@ -83,9 +83,24 @@ double mxt_frame_time();                         // ms between the last two fram
 void mxt_limit_fps(double fps, int vsync);       // frame rate (truncated); <= 0: 2 ms period [cannot fail]
 void mxt_set_escape_ends(int on);                // Escape ends the program (default on) [cannot fail]
 void mxt_sleep(int ms);                          // at least that long [cannot fail]
+void mxt_fade_to_image(const RtString& name, int duration_ms);  // cross-fade from the screen to a picture, which
+                                                 // stays as the background [fails: nothing happens]
 int mxt_run_program(const RtString& command_line, double wait, double show, double& exit_code);  // 1 started
                                                  // (wait != 0: exit_code is its exit code) [fails: 0]
 [[noreturn]] void mxt_run_and_end(const RtString& command_line);  // shut down, start it, exit [fails: exits anyway]
+
+// ---------------------------------------------------------------------------
+// Text entry
+//
+// One line typed by the player at (x, y) in the current font, over the
+// screen as it was when the entry began; frames go on being shown (one a
+// character) until Enter. Backspace takes the last character back; the cursor
+// "_" blinks every 20 frames without a key.
+
+void mxt_input_text(RtString& text, int x, int y, int proportional);  // text in: shown first; out: what was entered
+                                                 // [cannot fail]
+void mxt_input_int(int& value, int x, int y, int proportional);  // a line read as an integer (atoi) [fails: 0]
+void mxt_input_double(double& value, int x, int y, int proportional);  // a line read as a number (atof) [fails: 0]
 
 // ---------------------------------------------------------------------------
 // Window, dialogs and documents

@@ -78,7 +78,12 @@ void enter_windowed_mode() {
   VuduRODoverore* r = rt.renderer;
   if (!r || !r->window) return;
   if (r->fullscreen) platform::leave_fullscreen(r->window);
-  platform::set_window_size(r->window, r->window_width, r->window_height);
+  if (!platform::set_window_size(r->window, r->window_width, r->window_height)) {
+    // The context cannot follow the window to its new size: both are made
+    // again, and the sprites carried over.
+    r->recreate_context(r->window_width, r->window_height);
+    rt.window = r->window;
+  }
   const platform::Rect work = platform::display_usable_bounds(r->window);
   // The borders the window system reports stand in for the caption and frame
   // sizes; the platform places the client area, so the frame is added back.

@@ -245,15 +245,29 @@ void mxt_rotozoom_anim(int n, int frame, int x, int y, double angle, double zoom
 namespace {
 
 // Colour for untextured primitives; the colour key draws with alpha 0.
+// Whether the last primitive_colour switched blending off to punch a hole.
+bool punching = false;
+
 void primitive_colour(int colour) {
   VuduRODoverore* r = rt.renderer;
-  const float a = colour == r->colour_key ? 0.0f : r->alpha_value;
+  const bool key = colour == r->colour_key;
+  // In a surface the key colour clears to transparent, as it does in loaded
+  // images: blended, an alpha of 0 would leave the pixels as they were.
+  punching = key && r->current_surface >= 0 && r->gl.is_enabled(GlCap::blend);
+  if (punching) r->gl.disable(GlCap::blend);
+  const float a = key ? 0.0f : r->alpha_value;
   r->gl.set_colour(static_cast<float>(colour & 0xFF) / 255.0f, static_cast<float>((colour >> 8) & 0xFF) / 255.0f,
                    static_cast<float>((colour >> 16) & 0xFF) / 255.0f, a);
   r->bind_sprite(-1);
 }
 
-void restore_colour() { rt.renderer->gl.set_colour(1, 1, 1, rt.renderer->alpha_value); }
+void restore_colour() {
+  if (punching) {
+    rt.renderer->gl.enable(GlCap::blend);  // draws the hole first, unblended
+    punching = false;
+  }
+  rt.renderer->gl.set_colour(1, 1, 1, rt.renderer->alpha_value);
+}
 
 }  // namespace
 

@@ -107,6 +107,47 @@ void mxt_font_size(double& width, double& height);                // the same as
 int mxt_free_font();                                              // highest slot without a font [fails: -1]
 
 // ---------------------------------------------------------------------------
+// Offscreen surfaces, grabs and backgrounds
+//
+// A surface (0..31) draws into a sprite: while it is in use every drawing
+// command renders into that sprite, in the sprite's pixels (no virtual
+// screen, no orientation); showing the frame ends it. Grabs copy screen
+// pixels into a sprite. A background picture is drawn at the start of every
+// frame instead of the clear colour, until mxt_set_clear_colour.
+
+bool mxt_create_screen(int surface, int n, int width, int height);  // sprite n (made anew, transparent) as surface
+                                                                  // [fails: false, n deleted]
+void mxt_use_screen(int surface);                                 // draw into it; -1 the window [fails: the window]
+int mxt_free_screen();                                            // highest surface number not in use [fails: -1]
+void mxt_grab_sprite(int n, int x, int y, int width, int height); // screen rectangle into sprite n; size 0 deletes n
+                                                                  // [cannot fail]
+int mxt_get_pixel(int x, int y);                                  // 0xBBGGRR of the screen or surface drawn into
+                                                                  // [fails: 0 outside]
+bool mxt_save_sprite(const RtString& name, int n);                // PNG, JPEG or BMP by the name's extension
+                                                                  // [fails: false, error 3]
+bool mxt_save_screen(const RtString& name);                       // the window as shown, PNG, JPEG or BMP by extension
+                                                                  // [fails: false, error 3]
+void mxt_load_background(const RtString& name);                   // a picture drawn each frame instead of the clear
+                                                                  // [fails: clears to black, error 3]
+void mxt_grab_background();                                       // the screen as it is becomes the background
+                                                                  // [fails: nothing changes without a free sprite]
+bool mxt_preserve_textures(int restore);                          // 0: every sprite's pixels to a temporary file;
+                                                                  // else: sprites made again from it, file removed
+                                                                  // [fails: false when the file cannot be made or opened]
+
+// ---------------------------------------------------------------------------
+// Pixel-exact collision
+//
+// Whether two sprites (or two frames of strips) drawn at those positions
+// share a pixel that is not fully transparent in both. The first test of a
+// sprite reads its alpha back from the GPU; later ones only look at memory.
+
+bool mxt_sprite_collision(int a, int ax, int ay, int b, int bx, int by);  // images with top-left corners there
+                                                                  // [fails: false]
+bool mxt_anim_collision(int a, int frame_a, int ax, int ay, int b, int frame_b, int bx, int by);  // one frame of each
+                                                                  // [fails: false]
+
+// ---------------------------------------------------------------------------
 // Viewport, virtual resolution and orientation
 
 void mxt_set_viewport(int x, int y, int width, int height);       // logical units; width < 1: whole screen

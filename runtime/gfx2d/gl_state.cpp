@@ -256,4 +256,20 @@ void GlState::probe_extensions(const char* list) {
   forget_all();  // a new context: nothing of the old one's state holds
 }
 
+bool GlState::fetch_framebuffer_entry_points() {
+  GlEntryPoints& e = ext_;
+  fetch(e.BindRenderbufferEXT, "glBindRenderbufferEXT");
+  fetch(e.DeleteRenderbuffersEXT, "glDeleteRenderbuffersEXT");
+  fetch(e.GenRenderbuffersEXT, "glGenRenderbuffersEXT");
+  fetch(e.RenderbufferStorageEXT, "glRenderbufferStorageEXT");
+  fetch(e.BindFramebufferEXT, "glBindFramebufferEXT");
+  fetch(e.DeleteFramebuffersEXT, "glDeleteFramebuffersEXT");
+  fetch(e.GenFramebuffersEXT, "glGenFramebuffersEXT");
+  fetch(e.CheckFramebufferStatusEXT, "glCheckFramebufferStatusEXT");
+  fetch(e.FramebufferTexture2DEXT, "glFramebufferTexture2DEXT");
+  fetch(e.FramebufferRenderbufferEXT, "glFramebufferRenderbufferEXT");
+  fetch(e.GetFramebufferAttachmentParameterivEXT, "glGetFramebufferAttachmentParameterivEXT");
+  return e.GenFramebuffersEXT != nullptr;
+}
+
 }  // namespace mxt

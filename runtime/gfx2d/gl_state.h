@@ -60,6 +60,19 @@ struct GlEntryPoints {
   // GL_ARB_vertex_shader
   PFNGLGETATTRIBLOCATIONARBPROC GetAttribLocationARB = nullptr;
   PFNGLVERTEXATTRIB1FARBPROC VertexAttrib1fARB = nullptr;
+  // EXT_framebuffer_object: fetched by name whatever the list says (offscreen
+  // surfaces look at each one they need)
+  PFNGLBINDRENDERBUFFEREXTPROC BindRenderbufferEXT = nullptr;
+  PFNGLDELETERENDERBUFFERSEXTPROC DeleteRenderbuffersEXT = nullptr;
+  PFNGLGENRENDERBUFFERSEXTPROC GenRenderbuffersEXT = nullptr;
+  PFNGLRENDERBUFFERSTORAGEEXTPROC RenderbufferStorageEXT = nullptr;
+  PFNGLBINDFRAMEBUFFEREXTPROC BindFramebufferEXT = nullptr;
+  PFNGLDELETEFRAMEBUFFERSEXTPROC DeleteFramebuffersEXT = nullptr;
+  PFNGLGENFRAMEBUFFERSEXTPROC GenFramebuffersEXT = nullptr;
+  PFNGLCHECKFRAMEBUFFERSTATUSEXTPROC CheckFramebufferStatusEXT = nullptr;
+  PFNGLFRAMEBUFFERTEXTURE2DEXTPROC FramebufferTexture2DEXT = nullptr;
+  PFNGLFRAMEBUFFERRENDERBUFFEREXTPROC FramebufferRenderbufferEXT = nullptr;
+  PFNGLGETFRAMEBUFFERATTACHMENTPARAMETERIVEXTPROC GetFramebufferAttachmentParameterivEXT = nullptr;
 };
 
 // Fetches the named entry point into `slot`; a missing one logs
@@ -108,7 +121,14 @@ class GlState {
 
   // Probes the entry points of the current context (after it is made current).
   void probe_extensions(const char* extensions);
+  // The framebuffer-object entry points, each asked for by name; a missing
+  // one logs its line. True when framebuffers can be made.
+  bool fetch_framebuffer_entry_points();
   const GlEntryPoints& ext() const { return ext_; }
+  GlEntryPoints& ext_for_tests() { return ext_; }  // a test takes entry points away to reach the fallbacks
+
+  // Whether a capability is known to be on (unknown counts as off).
+  bool is_enabled(GlCap cap) const { return switches_[static_cast<int>(cap)] == 1; }
 
   // The hook that draws what is collected under the current state.
   void set_flush_hook(void (*flush)(void*), void* context) {

@@ -97,6 +97,7 @@ VuduRODoverore::VuduRODoverore() {
   sprites = new SpriteRecord[kSpriteCount]();
   gl.set_flush_hook(&QuadBatch::flush_hook, &quads);
   quads.gl = &gl;
+  remove_texture_store(*this);  // a stale store of that name never survives
 }
 
 VuduRODoverore::~VuduRODoverore() {
@@ -104,6 +105,7 @@ VuduRODoverore::~VuduRODoverore() {
   if (window && gl_context) {
     platform::make_current(window, gl_context);
     flush();
+    destroy_all_surfaces();
     for (int n = 0; n < kSpriteCount; ++n) {
       SpriteRecord& rec = sprites[n];
       gl.delete_texture(rec.texture);
@@ -112,6 +114,7 @@ VuduRODoverore::~VuduRODoverore() {
     }
   }
   destroy_window();
+  remove_texture_store(*this);
   if (gl_context) {
     platform::make_current(nullptr, nullptr);
     platform::delete_gl_context(gl_context);
@@ -179,9 +182,9 @@ bool VuduRODoverore::init_window(int width, int height, int bits, int fps, int s
   GLint max_texture = 0;
   glGetIntegerv(GL_MAX_TEXTURE_SIZE, &max_texture);
   write_log_format("Texture size limit: %d\n", max_texture);
-  // [not yet] The framebuffer-object entry points are fetched here once
-  // offscreen surfaces exist; the log line keeps its place.
   write_log_line("init fbo\n");
+  framebuffers_supported = gl.fetch_framebuffer_entry_points();
+  if (!framebuffers_supported) write_log_line("can't use framebuffer object\n");
 
   platform::hide_window(window);
   write_log_line("2D VP\n");
@@ -263,8 +266,12 @@ void VuduRODoverore::apply_default_state() {
 
 void VuduRODoverore::clear_background() {
   flush();
-  // [not yet] A background picture in background slot 0 is drawn here once
-  // backgrounds exist; until then the clear colour does the work.
+  if (background_slots[0] >= 0) {
+    draw_background_picture();
+    if (depth_clear_pending) glClear(GL_DEPTH_BUFFER_BIT);
+    depth_clear_pending = 0;
+    return;
+  }
   if (clear_enabled || depth_clear_pending) {
     GLbitfield mask = 0;
     if (clear_enabled) mask |= GL_COLOR_BUFFER_BIT;
@@ -290,7 +297,12 @@ void VuduRODoverore::set_clear_colour(int32_t colour) {
 }
 
 void VuduRODoverore::present() {
-  // [not yet] Drawing into an offscreen surface ends here once surfaces exist.
+  if (current_surface >= 0) {
+    end_surface();
+    // The frame is shown on the window: the next one starts drawing there,
+    // with the virtual screen, whatever surface the game had chosen.
+    virtual_screen.command_surface = -1;
+  }
   flush();
   platform::swap_window(window);
   clear_background();
@@ -328,5 +340,7 @@ bool VuduRODoverore::read_frame(ImageBuffer& image) {
 }  // namespace mxt
 
 void mxt_set_clear_colour(int colour) {
-  if (mxt::rt.renderer) mxt::rt.renderer->set_clear_colour(colour);
+  if (!mxt::rt.renderer) return;
+  mxt::empty_background_slot(0);  // a colour replaces the background picture
+  mxt::rt.renderer->set_clear_colour(colour);
 }

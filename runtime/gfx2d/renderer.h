@@ -18,8 +18,10 @@
 #include <vector>
 
 #include "runtime/gfx2d/batches.h"
+#include "runtime/gfx2d/collision.h"
 #include "runtime/gfx2d/fonts.h"
 #include "runtime/gfx2d/gl_state.h"
+#include "runtime/gfx2d/surfaces.h"
 #include "runtime/gfx2d/viewport.h"
 
 namespace mxt {
@@ -49,6 +51,11 @@ class VuduRODoverore {
   void set_viewport(int x, int y, int w, int h, float zoom);
   void bind_sprite(int n, int second = -1, int mipmapped = 0);
   void destroy_window();            // window gone; the context is kept for a new window
+  // A new GL context on the window (made again at that size when one is
+  // given), every sprite, font and surface carried over through the texture
+  // store. False when the sprites could not be saved (they are lost) or no
+  // context could be made.
+  bool recreate_context(int width = 0, int height = 0);
   void flush() { quads.flush(); }   // collected quads reach GL (before reading pixels, say)
 
   // The frame being drawn, as it will be shown: RGBA, top row first, opaque.
@@ -68,8 +75,8 @@ class VuduRODoverore {
   uint8_t clear_enabled = 1;
   uint8_t depth_clear_pending = 1;
   uint8_t bgra_supported = 0;
-  int32_t current_surface = -1;
-  int32_t background_slots[8];
+  int32_t current_surface = -1;          // the surface drawn into; -1 = the window
+  int32_t background_slots[kBackgroundSlots];  // sprite numbers, -1 = empty; slot 0 replaces the clear
   uint8_t smoothing = 1;
   platform::Window* window = nullptr;
   int32_t window_width = 0;
@@ -98,6 +105,22 @@ class VuduRODoverore {
   int desktop_height = 0;
   bool software_check_done = false;
   std::string gl_renderer_name;
+
+  // Offscreen surfaces and grabs.
+  SurfaceRecord surfaces[kSurfaceCount];
+  bool framebuffers_supported = false;   // the framebuffer entry points were found
+  int32_t window_alpha_bits = -1;        // read on the first grab; -1 = not yet
+  int32_t saved_orientation = 0;         // the window's, while the surface fallback draws there
+  std::vector<uint8_t> grab_scratch;     // pixels read back by grabs, kept for the next one
+  AlphaMaskCache alpha_masks;            // pixel-exact collision's copies of the sprites' alpha
+  std::string texture_store;             // the texture store file's name, made on first use
 };
+
+// The texture store: every loaded sprite's pixels in one file in the
+// temporary folder (mxt_preserve_textures).
+const std::string& texture_store_name(VuduRODoverore& r);
+void remove_texture_store(VuduRODoverore& r);
+bool save_textures(VuduRODoverore& r);
+bool restore_textures(VuduRODoverore& r);  // and removes the file
 
 }  // namespace mxt

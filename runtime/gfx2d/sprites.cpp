@@ -15,6 +15,7 @@
 #include "runtime/gfx2d/gfx2d.h"
 #include "runtime/gfx2d/image.h"
 #include "runtime/gfx2d/renderer.h"
+#include "runtime/gfx2d/surfaces.h"
 
 namespace mxt {
 
@@ -181,7 +182,7 @@ void delete_sprite(int n) {
   r->texture_width = r->texture_height = -1;
   r->image_width = r->image_height = 0;
   r->u_max = r->v_max = 1.0f;
-  // [not yet] The collision alpha mask of the sprite goes with it once masks exist.
+  rt.renderer->alpha_masks.free(n);
   rt.renderer->bind_sprite(-1);
 }
 
@@ -213,8 +214,7 @@ bool create_sprite_texture(int n, const ImageBuffer& image, bool bump) {
     delete_sprite(n);
     return false;
   }
-  // [not yet] A surface backed by this sprite is rebuilt on the new texture
-  // once surfaces exist.
+  rebuild_surface_of_sprite(n);  // a surface drawing into n draws into the new texture
   return true;
 }
 

@@ -9,6 +9,7 @@
 #include "runtime/base/singletons.h"
 #include "runtime/gfx2d/gfx2d.h"
 #include "runtime/gfx2d/renderer.h"
+#include "runtime/gfx2d/sprites.h"
 #include "runtime/types/numbers.h"
 
 namespace mxt {
@@ -76,11 +77,24 @@ void VuduRODoverore::set_viewport(int x, int y, int w, int h, float zoom) {
     virtual_width = window_width;
     virtual_height = window_height;
   }
-  const bool turned = orientation == 1 || orientation == 3;
+  // A surface drawn into is its own screen: its pixels, upright, unscaled.
+  // (Without a framebuffer the surface stands in a corner of the window.)
+  const SurfaceRecord* in_use = current_surface >= 0 ? &surfaces[current_surface] : nullptr;
+  const SpriteRecord* surface = in_use ? sprite_record(in_use->sprite) : nullptr;
+  const bool bound = surface && in_use->saved_binding != -1;
+  const int turn = surface ? 0 : orientation;
+  const int target_w = bound ? surface->image_width : window_width;
+  const int target_h = bound ? surface->image_height : window_height;
+  const bool turned = turn == 1 || turn == 3;
   if (w < 1 || h < 1) {
     x = y = 0;
-    w = turned ? virtual_height : virtual_width;
-    h = turned ? virtual_width : virtual_height;
+    if (surface) {
+      w = target_w;
+      h = target_h;
+    } else {
+      w = turned ? virtual_height : virtual_width;
+      h = turned ? virtual_width : virtual_height;
+    }
   }
 
   glMatrixMode(GL_PROJECTION);
@@ -91,9 +105,9 @@ void VuduRODoverore::set_viewport(int x, int y, int w, int h, float zoom) {
       {-1, 0, 0, 0, 0, -1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1},
       {0, 1, 0, 0, -1, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1},
   };
-  glLoadMatrixf(kTurns[orientation & 3]);
+  glLoadMatrixf(kTurns[turn & 3]);
   glOrtho(0, w, h, 0, -1, 1);
-  const ViewportRect r = gl_viewport_for(orientation, x, y, w, h, window_width, window_height);
+  const ViewportRect r = gl_viewport_for(turn, x, y, w, h, target_w, target_h);
   glViewport(r.x, r.y, r.w, r.h);
 
   viewport[0] = x;
@@ -205,7 +219,13 @@ void mxt_screen_size(int& width, int& height) {
   width = height = 0;
   VuduRODoverore* r = rt.renderer;
   if (!r) return;
-  // A surface selected for drawing reports its own size once surfaces exist.
+  if (r->current_surface >= 0) {
+    if (const SpriteRecord* surface = sprite_record(r->surfaces[r->current_surface].sprite)) {
+      width = surface->image_width;
+      height = surface->image_height;
+      return;
+    }
+  }
   const bool turned = r->orientation == 1 || r->orientation == 3;
   width = turned ? r->virtual_height : r->virtual_width;
   height = turned ? r->virtual_width : r->virtual_height;

@@ -86,7 +86,10 @@ bool set_swap_interval(int interval);      // optional: false when unsupported
 void* gl_proc_address(const char* name);   // null when missing
 
 void set_window_title(Window* w, const char* title);   // code page 1252
-void set_window_size(Window* w, int width, int height); // client size
+bool set_window_size(Window* w, int width, int height); // client size; false: the current GL context
+                                                        // cannot follow the new size, and nothing changed
+bool remake_window(Window* w, int width, int height);   // the window anew at that size, no context current
+void refuse_context_moves(Window* w, bool refuse);      // tests: resizes answer false, as some drivers must
 void window_size(Window* w, int* width, int* height);   // client size
 void set_window_position(Window* w, int x, int y);      // outer top-left
 void show_window(Window* w);

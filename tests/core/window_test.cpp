@@ -55,6 +55,16 @@ TEST(WindowModes, SetScreenResizesAndSettlesForFiveFrames) {
   EXPECT_EQ(run.log.find("No Fullscreen Mode available"), std::string::npos);
 }
 
+TEST(WindowModes, ASpriteSurvivesAResizeThatNeedsANewContext) {
+  const WindowRun run = run_window("new_context");
+  const std::vector<std::string> expected = {"start: 320x200 shown=1 fullscreen=0 title=Window \xC3\xA9",
+                                             "pixel 00ff00, sprite 1",
+                                             "after: 300x180 shown=1 fullscreen=0 title=Window \xC3\xA9", "exit"};
+  EXPECT_EQ(run.out, expected);
+  EXPECT_NE(run.log.find("move textures from mem to temp file"), std::string::npos) << run.log;
+  EXPECT_NE(run.log.find("restoring textures from temp file"), std::string::npos);
+}
+
 TEST(WindowModes, FullScreenWithoutSuchAModeFallsBackToAWindowOfThatSize) {
   const WindowRun run = run_window("fullscreen_fail");
   ASSERT_GE(run.out.size(), 5u);

@@ -358,3 +358,45 @@ TEST(Examples, ReplayOfARecordingOfTheReplayComesOutTheSame) {
   ASSERT_EQ(third.lines.size(), first.lines.size());
   EXPECT_NE(third.lines, first.lines);
 }
+
+TEST(Examples, FontsPrintInThreeFontsAndTakeANameFromTheReplay) {
+  const Outcome r = run(example("fonts"), 40, {{"MXT_REPLAY", source("fonts/fonts.replay")}});
+  EXPECT_TRUE(r.printed("name Ada")) << "typed Adax, backspace, Enter: " << r.result.out;
+  ASSERT_EQ(r.shot.width, 480);
+  EXPECT_TRUE(near(r.at(470, 230), {0x18, 0x28, 0x40})) << "the clear colour where nothing is printed";
+  auto ink_in = [&](int x0, int y0, int x1, int y1) {
+    int ink = 0;
+    for (int y = y0; y < y1; ++y)
+      for (int x = x0; x < x1; ++x)
+        if (r.at(x, y)[0] > 200 && r.at(x, y)[1] > 200) ++ink;
+    return ink;
+  };
+  EXPECT_GT(ink_in(20, 200, 140, 208), 20) << "the greeting in the built-in font";
+  EXPECT_GT(ink_in(20, 16, 400, 32), 100) << "the built-in font at scale 2";
+  if (!file_exists(std::string(MXT_BINARY_DIR) + "/examples/fonts/mono.png")) {
+    GTEST_SKIP() << "the font images are made where mkfont and the DejaVu fonts are";
+  }
+  int mono = 0, proportional = 0;
+  ASSERT_TRUE(scan_line(r.lines, "\"iiii\" monospaced %d, proportional %d", &mono, &proportional)) << r.result.out;
+  EXPECT_LT(proportional, mono) << "narrow letters take less room when proportional";
+  EXPECT_GT(ink_in(20, 104, 300, 130), 100) << "the sans font at scale 1.5";
+}
+
+TEST(Examples, SurfacesDrawAMiniMapGrabCollideAndFade) {
+  const Outcome mid = run(example("surfaces"), 45);
+  EXPECT_TRUE(mid.printed("saved sunset.png")) << mid.result.out;
+  ASSERT_EQ(mid.shot.width, 480);
+  // The mini-map (a twentieth of the world) in the top-right corner: its
+  // first tile is the world's first tile.
+  EXPECT_TRUE(near(mid.at(401, 9), mid.at(2, 2))) << "the mini-map shows the world";
+  EXPECT_TRUE(near(mid.at(350, 230), kBlack)) << "outside the snapshot";
+  EXPECT_FALSE(near(mid.at(345, 175), kBlack)) << "the grabbed snapshot, stretched";
+
+  const Outcome end = run(example("surfaces"), 120);
+  int box = 0, pixels = 0;
+  ASSERT_TRUE(scan_line(end.lines, "boxes overlap at frame %d, pixels touch at frame %d", &box, &pixels))
+      << end.result.out;
+  EXPECT_LT(box, pixels) << "the boxes meet before the round shapes do";
+  EXPECT_TRUE(end.printed("faded"));
+  EXPECT_TRUE(near(end.at(240, 170), {0xFF, 0xE0, 0x40})) << "the sunset stays as the background after the fade";
+}

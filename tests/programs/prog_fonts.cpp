@@ -1,7 +1,9 @@
 // A small game for the font tests. By default it reports the font start-up
 // left current; MXT_TEST_SCENARIO=shot prints a line in each of three fonts
 // (the built-in one at scale 2, then the font images named by
-// MXT_SHOT_MONO and MXT_SHOT_SANS) for a screenshot.
+// MXT_SHOT_MONO and MXT_SHOT_SANS) for a screenshot; MXT_TEST_SCENARIO=entry
+// takes a line of text, an integer and a number from the keyboard over a
+// green square and prints them.
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -40,6 +42,21 @@ void shot() {
   mxt_show_screen();
 }
 
+void entry() {
+  mxt_set_clear_colour(0x402010);
+  mxt_draw_rect(100, 100, 40, 40, 0x00FF00);  // the screen text entry must keep under the text
+  RtString text = "ab";
+  mxt_input_text(text, 10, 20, 0);
+  mxt_stdout(RtString("text=[") + text + "]\n");
+  int i = -1;
+  mxt_input_int(i, 10, 20, 1);
+  double d = -1;
+  mxt_input_double(d, 10, 20, 0);
+  char line[80];
+  std::snprintf(line, sizeof line, "int=%d double=%g\n", i, d);
+  mxt_stdout(line);
+}
+
 }  // namespace
 
 void project_settings() {
@@ -56,6 +73,8 @@ void project_settings() {
 int mxt_main() {
   if (scenario() == "shot")
     shot();
+  else if (scenario() == "entry")
+    entry();
   else
     report();
   mxt_end();

@@ -8,6 +8,7 @@
 #include "runtime/base/singletons.h"
 #include "runtime/core/runtime.h"
 #include "runtime/core/window.h"
+#include "runtime/platform/platform.h"
 #include <moxtril.h>
 #include "tests/programs/scenario.h"
 
@@ -54,6 +55,19 @@ int mxt_main() {
     SDL_Rect work{};
     SDL_GetDisplayUsableBounds(SDL_GetWindowDisplayIndex(w), &work);
     std::printf("client at %d %d, borders %d %d, work area %d %d\n", x, y, left, top, work.w, work.h);
+  } else if (s == "new_context") {
+    // A sprite made before a resize the GL context cannot follow is drawn
+    // the same after it: the context is made again and the sprite carried over.
+    RtArray<int32_t> pixels;
+    mxt_dim(pixels, 16);
+    for (int i = 0; i < 16; ++i) pixels(i) = static_cast<int32_t>(0xFF00FF00u);  // opaque green
+    mxt_sprite_from_array(pixels, 7, 4, 4);
+    mxt::platform::refuse_context_moves(mxt::rt.window, true);
+    mxt_set_screen(300, 180, 0);
+    mxt_set_smoothing(0);
+    mxt_draw_sprite(7, 10, 10);
+    std::printf("pixel %06x, sprite %d\n", static_cast<unsigned>(mxt_get_pixel(11, 11)), mxt_sprite_texture(7) != 0);
+    describe("after");
   } else if (s == "hidden") {
     mxt::enter_hidden_state();
     describe("hidden");

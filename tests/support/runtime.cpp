@@ -35,6 +35,8 @@ void reset_drawing_state(mxt::VuduRODoverore& r) {
   rt.renderer = &r;
   rt.window = r.window;
   mxt::platform::make_current(r.window, r.gl_context);
+  mxt::end_surface();
+  for (int slot = 0; slot < mxt::kBackgroundSlots; ++slot) mxt::empty_background_slot(slot);
   r.virtual_screen = mxt::VirtualScreen{};
   r.orientation = 0;
   r.virtual_width = r.virtual_height = 0;

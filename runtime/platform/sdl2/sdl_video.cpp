@@ -15,6 +15,7 @@
 struct mxt::platform::Window {
   SDL_Window* sdl = nullptr;
   bool fullscreen = false;
+  bool context_move_refused = false;  // tests: behave as drivers whose contexts stay with their window
 };
 
 namespace mxt::platform {
@@ -109,31 +110,59 @@ void set_window_title(Window* w, const char* title) {
   if (w) SDL_SetWindowTitle(w->sdl, cp1252_to_utf8(title ? title : "").c_str());
 }
 
-void set_window_size(Window* w, int width, int height) {
-  if (!w || width <= 0 || height <= 0) return;
+namespace {
+
+// The window made again at a new size, with the old one's title, flags and
+// place; null when it could not be made.
+SDL_Window* window_like(SDL_Window* old, int width, int height) {
+  const Uint32 flags =
+      SDL_GetWindowFlags(old) & (SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN | SDL_WINDOW_SHOWN | SDL_WINDOW_RESIZABLE);
+  int x = 0, y = 0;
+  SDL_GetWindowPosition(old, &x, &y);
+  return SDL_CreateWindow(SDL_GetWindowTitle(old), x, y, width, height, flags);
+}
+
+}  // namespace
+
+bool set_window_size(Window* w, int width, int height) {
+  if (!w || width <= 0 || height <= 0) return true;
   int old_w = 0, old_h = 0;
   SDL_GetWindowSize(w->sdl, &old_w, &old_h);
-  if (old_w == width && old_h == height) return;
+  if (old_w == width && old_h == height) return true;
   // The offscreen driver draws into a buffer made with the window, which a
   // resize does not change: make the window again at the new size and move
-  // the current GL context over to it.
+  // the current GL context over to it. A context that will not move stays
+  // with the old window, unchanged, and the caller remakes both.
   const char* driver = SDL_GetCurrentVideoDriver();
   SDL_GLContext ctx = SDL_GL_GetCurrentContext();
   if (driver && std::strcmp(driver, "offscreen") == 0 && ctx && SDL_GL_GetCurrentWindow() == w->sdl) {
-    const Uint32 flags = SDL_GetWindowFlags(w->sdl) & (SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN | SDL_WINDOW_SHOWN |
-                                                      SDL_WINDOW_RESIZABLE);
-    int x = 0, y = 0;
-    SDL_GetWindowPosition(w->sdl, &x, &y);
-    SDL_Window* fresh = SDL_CreateWindow(SDL_GetWindowTitle(w->sdl), x, y, width, height, flags);
-    if (fresh && SDL_GL_MakeCurrent(fresh, ctx) == 0) {
-      SDL_DestroyWindow(w->sdl);
-      w->sdl = fresh;
-      return;
+    SDL_Window* fresh = window_like(w->sdl, width, height);
+    if (!fresh) return false;
+    if (w->context_move_refused || SDL_GL_MakeCurrent(fresh, ctx) != 0) {
+      SDL_DestroyWindow(fresh);
+      SDL_GL_MakeCurrent(w->sdl, ctx);
+      return false;
     }
-    if (fresh) SDL_DestroyWindow(fresh);
-    SDL_GL_MakeCurrent(w->sdl, ctx);
+    SDL_DestroyWindow(w->sdl);
+    w->sdl = fresh;
+    return true;
   }
   SDL_SetWindowSize(w->sdl, width, height);
+  return true;
+}
+
+bool remake_window(Window* w, int width, int height) {
+  if (!w) return false;
+  SDL_Window* fresh = window_like(w->sdl, width, height);
+  if (!fresh) return false;
+  SDL_GL_MakeCurrent(nullptr, nullptr);
+  SDL_DestroyWindow(w->sdl);
+  w->sdl = fresh;
+  return true;
+}
+
+void refuse_context_moves(Window* w, bool refuse) {
+  if (w) w->context_move_refused = refuse;
 }
 
 void window_size(Window* w, int* width, int* height) {
