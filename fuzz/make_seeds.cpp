@@ -21,6 +21,7 @@
 #include "runtime/types/bytes.h"
 #include "runtime/types/types.h"
 #include "support/images.h"
+#include "support/wav.h"
 
 namespace fs = std::filesystem;
 using mxt_test::Rgb;
@@ -220,6 +221,23 @@ void replay_seeds() {
   seed("replay", "bad-kind.txt", "moxtril-replay 1\n12 mouse-jump 3 4\n");
 }
 
+void wav_seeds() {
+  using namespace mxt_test;
+  const std::vector<int16_t> tone = sine16(440, 64, 0.5);
+  seed("wav", "mono-16.wav", wav_file({}, pcm16(tone)));
+  seed("wav", "stereo-8-22050.wav", wav_file({.channels = 2, .rate = 22050, .bits = 8}, pcm8(sine8(440, 64, 0.5))));
+  std::vector<int16_t> six;
+  for (int i = 0; i < 16; ++i)
+    for (int c = 0; c < 6; ++c) six.push_back(static_cast<int16_t>(i * 100 + c));
+  seed("wav", "six-channels-extensible.wav", wav_file({.tag = 0xFFFE, .channels = 6}, pcm16(six)));
+  std::string fmt18 = fmt_body({.rate = 8000});
+  fmt18 += std::string(2, '\0');
+  seed("wav", "odd-chunks-fact-list.wav",
+       riff_wave(wav_chunk("LIST", "INFOodd") + wav_chunk("fmt ", fmt18) + wav_chunk("fact", "abc", false) +
+                 wav_chunk("data", pcm16(tone)), 0));
+  seed("wav", "mono-8-rate-100.wav", wav_file({.rate = 100, .bits = 8}, pcm8(sine8(10, 40, 0.9, 100))));
+}
+
 void text_seeds() {
   seed("text", "url.txt", "caf%C3%A9+au+lait%2x%%41%e2%82%ac");
   seed("text", "utf8.txt", "a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80 \xC5\x93\xE2\x80\x9C");
@@ -256,6 +274,7 @@ int main(int argc, char** argv) {
   jpeg_seeds();
   archive_seeds();
   replay_seeds();
+  wav_seeds();
   text_seeds();
   numtext_seeds();
   std::printf("%d seeds written below %s\n", g_written, g_root.c_str());

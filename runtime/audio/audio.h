@@ -1,5 +1,14 @@
 // Sound and music: the command sheet.
 //
+// Sound effects are WAV files (8- or 16-bit PCM, mono or stereo, any rate)
+// loaded into numbered sounds 0 to 4095, from disk or the media archive
+// alike. Each sound has 1 to 4 channels sharing its samples, so a sound can
+// overlap itself that often; a play returns a channel id (sound x 256 +
+// channel) to ask about or stop that play, or -1 when it could not play.
+// Volume is 0 to 1 (0.5 is 6 dB down, below 0.01 silent), pan -1 (left) to
+// +1 (right): the far side gets quieter, the near one stays whole. Without
+// an audio device every load fails with error 3 and every play gives -1.
+//
 // One music track plays at a time, from memory, so a track that exists only
 // inside the media archive plays like a loose file (MP3, OGG Vorbis, WAV,
 // FLAC). A video plays blocking, scaled and centred over the window, until
@@ -14,6 +23,25 @@
 #pragma once
 
 #include "runtime/types/types.h"
+
+// ---------------------------------------------------------------------------
+// Sound effects
+
+int mxt_find_free_sound();                            // the highest number with no sound loaded, from 4095 down
+                                                      // [fails: -1, error 7 when every sound is loaded]
+void mxt_load_sound(const RtString& file, int sound, int channels);  // replaces what it held; channels clamped to 1..4
+                                                      // [fails: an empty sound (the old one stays when the name
+                                                      // does not resolve), error 3;
+                                                      // fails: nothing loaded, error 7 for a number outside 0..4095]
+int mxt_play_sound(int sound, double pan, double volume);  // once; a channel id
+                                                      // [fails: -1 when no channel is free or nothing is loaded;
+                                                      // fails: -1, error 7 for a number outside 0..4095]
+int mxt_sound_playing(int channel_id);                // 1 while that play runs
+                                                      // [fails: 0, error 7 for an id below 0 or beyond sound 4095]
+void mxt_stop_sound(int channel_id);                  // stops that play; a channel the sound does not have stops
+                                                      // all of its channels; ids of failed plays are ignored
+                                                      // [cannot fail]
+void mxt_stop_all_sounds();                           // every channel of every sound [cannot fail]
 
 // ---------------------------------------------------------------------------
 // Music

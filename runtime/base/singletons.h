@@ -39,6 +39,8 @@ class MemoryImages;     // files: the images in-memory names may open
 class MusicPlayer;      // audio: the one music track and its looping
 class SocketTable;      // net: the 1024 sockets, the address family, the last socket error
 class Messaging;        // net: the network messaging object and its thread
+struct SoundDevice;     // audio: the sound effects' mixer on the audio device
+struct SoundSlot;       // audio: one numbered sound (kSoundSlots of them)
 
 // What the runtime frame, at the top of the layers, does for the layers
 // below it. Core installs these before the game's settings hook runs; a
@@ -78,8 +80,10 @@ struct Runtime {
   InputState* input = nullptr;               // step 11
   ArchiveSlot* archive[2] = {nullptr, nullptr};  // step 17: the memory mount and the file mount
   MemoryImages* memory_images = nullptr;     // step 17
-  platform::AudioDevice* audio = nullptr;    // step 31, shared by music and the sound of videos
+  platform::AudioDevice* audio = nullptr;    // step 31, shared by music, sound effects and the sound of videos
   MusicPlayer* music = nullptr;              // step 31
+  SoundDevice* sound_device = nullptr;       // step 31: no mixer in it without an audio device
+  SoundSlot* sounds = nullptr;               // step 31: the sound table, 4096 slots
 };
 extern Runtime rt;
 

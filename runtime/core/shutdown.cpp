@@ -10,6 +10,7 @@
 #include <cstdlib>
 
 #include "runtime/audio/music.h"
+#include "runtime/audio/sound.h"
 #include "runtime/base/log.h"
 #include "runtime/base/singletons.h"
 #include "runtime/core/runtime.h"
@@ -54,8 +55,17 @@ void runtime_shutdown(bool call_quit) {
     rt.input = nullptr;
   }
   close_input_journal();                                        // 8: a recording ends complete
-  // [not yet] 9: the sound slots are released here; then the audio device closes.
-  platform::audio_close(rt.audio);
+  if (rt.sounds) {                                              // 9: the sounds, last to first,
+    for (int n = kSoundSlots - 1; n >= 0; --n) release_sound(rt.sounds[n]);
+    delete[] rt.sounds;
+    rt.sounds = nullptr;
+  }
+  if (rt.sound_device) {                                        // 9: then their device
+    sound_device_release(*rt.sound_device);
+    delete rt.sound_device;
+    rt.sound_device = nullptr;
+  }
+  platform::audio_close(rt.audio);                              // 9: and the audio device under it
   rt.audio = nullptr;
   if (rt.renderer) {                                            // 10
     delete rt.renderer;

@@ -7,6 +7,7 @@
 #include <new>
 
 #include "runtime/audio/music.h"
+#include "runtime/audio/sound.h"
 #include "runtime/base/clock.h"
 #include "runtime/base/log.h"
 #include "runtime/base/singletons.h"
@@ -220,10 +221,13 @@ StartupResult runtime_startup(int show_command, const RtString& title) {
   // 30: the mouse lands in the pointer slots like every touch contact.
   write_log_line("Win8+ mouse as pointer\n");
   // 31: the audio device opens here, shared by the music, the sound of
-  //     videos and ([not yet]) the sound slots. Without a device the game
-  //     runs silent and nobody is told.
+  //     videos and the sound effects, whose device and table of sound slots
+  //     follow. Without a device the game runs silent and nobody is told.
   rt.audio = platform::audio_open();
   rt.music = new MusicPlayer(make_mixer_output(rt.audio), accurate_ms);
+  rt.sound_device = new SoundDevice();
+  rt.sounds = new SoundSlot[kSoundSlots];
+  sound_device_create(*rt.sound_device, rt.audio);
   write_log_line("Init Finalized\n");                           // 32
   rt.lifecycle.started = true;
   return StartupResult::started;

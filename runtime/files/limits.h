@@ -31,5 +31,13 @@ constexpr int64_t kMaxNetReceiveBytes = 1 << 20;       // one mxt_net_receive, w
 constexpr int64_t kMaxPeerQueueBytes = 4 << 20;        // unsent bytes for one connection; past it the peer is dropped
 constexpr int64_t kMessagingReadBudget = 64 << 10;     // bytes read from one connection in one pass of the thread
 constexpr int64_t kMaxServerPlayers = 4096;            // registrations past this are ignored
+// Sound effects (WAV). A sound is read whole, then held in memory at the
+// device's rate as long as it stays loaded.
+constexpr int64_t kMaxWavDataBytes = 0x0FFFFFFF;       // sample data of one sound, as the file stores it
+constexpr int64_t kMaxWavFileBytes = kMaxWavDataBytes + (int64_t{16} << 20);  // the data and its other chunks
+constexpr int kMaxWavChunks = 1024;                    // chunk headers walked looking for "fmt " and "data"
+constexpr int kMinWavRate = 100;                       // samples per second a sound may have
+constexpr int kMaxWavRate = 200000;
+constexpr int64_t kMaxSoundBytes = int64_t{512} << 20;  // one sound converted to the device's rate and samples
 
 }  // namespace mxt::limits

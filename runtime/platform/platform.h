@@ -295,6 +295,14 @@ void music_resume(AudioDevice* d);
 bool music_in_progress(AudioDevice* d);         // playing or paused, its end not yet reached
 void music_set_volume(AudioDevice* d, int level);  // 0..1000 of full scale
 
+// The sound effects' mixer, the runtime's own: the device calls it on its
+// own thread for every block it plays, after the music and before the sound
+// of a video, to add its sound into `frames` interleaved frames in the
+// device's format. Null removes it; once this returns, the old one is no
+// longer called.
+using AudioMixer = void (*)(void* user, int16_t* samples, int frames);
+void audio_set_mixer(AudioDevice* d, AudioMixer mix, void* user);
+
 // A stream mixed over everything else (the sound of a video): interleaved
 // frames in the device's format, queued up to a few seconds ahead.
 int audio_stream_push(AudioDevice* d, const int16_t* samples, int frames);  // frames taken; fewer when full

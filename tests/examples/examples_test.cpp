@@ -13,10 +13,12 @@
 #include <span>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "runtime/gfx2d/image.h"
 #include "net/net_support.h"
+#include "support/audio.h"
 #include "support/child.h"
 
 using namespace mxt_test;
@@ -310,6 +312,48 @@ TEST(Examples, MediaPlaysMusicAndAVideoAndReportsMissingFiles) {
   EXPECT_TRUE(r.printed("missing music: error 3, playing 0")) << r.result.out;
   ASSERT_EQ(r.shot.width, 320);
   EXPECT_TRUE(near(r.at(21, 120), {0, 0xC0, 0})) << "the game draws again after the video";
+}
+
+// Run on SDL's disk driver, so that what the example played can be heard
+// back: the low tone on the left, the high one on the right at half its
+// volume.
+TEST(Examples, SoundPlaysTwoSoundsPannedApartAndReportsItsChannels) {
+  if (!file_exists(example("sound"))) GTEST_SKIP() << "example_sound is built only where the ffmpeg tool is";
+  TempDir tmp;
+  const Outcome r = run(example("sound"), 40, {{"SDL_AUDIODRIVER", "disk"}, {"SDL_DISKAUDIOFILE", tmp.file("out.raw")}});
+  for (const char* line : {"low is sound 4095, high is sound 7, error 0",
+                           "low plays on 1048320 (sound 4095, channel 0)", "high plays on 1792 (sound 7, channel 0)",
+                           "low again: -1 (no play)",
+                           "high again: 1793 (sound 7, channel 1), and again: 1792 (sound 7, channel 0)",
+                           "playing: low 1, high 1 and 1", "after stopping 1793: 0",
+                           "after stopping every channel of high: 0", "missing: error 3, play gives -1"})
+    EXPECT_TRUE(r.printed(line)) << line << "\n" << r.result.out;
+
+  const std::string bytes = read_file(tmp.file("out.raw"));
+  std::vector<int16_t> left(bytes.size() / 4), right(bytes.size() / 4);
+  for (size_t i = 0; i < left.size(); ++i) {
+    std::memcpy(&left[i], bytes.data() + i * 4, 2);
+    std::memcpy(&right[i], bytes.data() + i * 4 + 2, 2);
+  }
+  const auto n = static_cast<int64_t>(left.size());
+  ASSERT_GT(n, 44100 / 4) << "a quarter of a second at least";
+  EXPECT_NEAR(frequency(left, 0, n), 330, 5);
+  EXPECT_NEAR(frequency(right, 0, n), 880, 5);
+  int peak_left = 0, peak_right = 0;
+  for (int64_t i = 0; i < n; ++i) {
+    peak_left = std::max(peak_left, std::abs(int{left[static_cast<size_t>(i)]}));
+    peak_right = std::max(peak_right, std::abs(int{right[static_cast<size_t>(i)]}));
+  }
+  // ffmpeg's tones peak at an eighth of full scale; two plays of the high
+  // one may overlap, each at half.
+  EXPECT_NEAR(peak_left, 32767 / 8, 300);
+  EXPECT_GE(peak_right, 32767 / 16 - 200);
+  EXPECT_LE(peak_right, 32767 / 8 + 200);
+
+  ASSERT_EQ(r.shot.width, 320);
+  for (const auto& [x, y, lit] : {std::tuple{120, 90, Outcome::Rgb{0, 0xC0, 0}}, {120, 130, {0, 0xC0, 0xC0}},
+                                  {170, 130, {0, 0xC0, 0xC0}}})
+    EXPECT_TRUE(near(r.at(x, y), lit) || near(r.at(x, y), {0x30, 0x30, 0x30})) << "a channel's box at " << x << "," << y;
 }
 
 TEST(Examples, TypesPrintWhatTheCommandsCompute) {

@@ -81,12 +81,15 @@ int64_t Recording::frames() const {
   return stat(path_.c_str(), &st) == 0 ? st.st_size / 4 : 0;
 }
 
-std::vector<int16_t> Recording::left() const {
+std::vector<int16_t> Recording::channel(int c) const {
   const std::string bytes = read_file(path_);
   std::vector<int16_t> out(bytes.size() / 4);
-  for (size_t i = 0; i < out.size(); ++i) std::memcpy(&out[i], bytes.data() + i * 4, 2);
+  for (size_t i = 0; i < out.size(); ++i) std::memcpy(&out[i], bytes.data() + i * 4 + 2 * c, 2);
   return out;
 }
+
+std::vector<int16_t> Recording::left() const { return channel(0); }
+std::vector<int16_t> Recording::right() const { return channel(1); }
 
 double rms(const std::vector<int16_t>& s, int64_t from, int64_t to) {
   from = std::max<int64_t>(from, 0);

@@ -37,8 +37,10 @@ class Recording {
   bool ok() const { return ok_; }
   int64_t frames() const;                   // stereo frames written so far
   std::vector<int16_t> left() const;        // the left channel of everything written
+  std::vector<int16_t> right() const;       // and the right
 
  private:
+  std::vector<int16_t> channel(int c) const;
   std::string path_;
   bool ok_ = false;
 };

@@ -1,10 +1,11 @@
 // SDL2 implementation of the audio device: SDL_mixer owns the one output
-// device; its music slot plays the runtime's track from memory, its channels
-// wait for the sound effects, and a post-mix hook adds the sound of a video
-// over the finished mix.
+// device and its music slot plays the runtime's track from memory; a post-mix
+// hook adds the runtime's own sound effects mixer and then the sound of a
+// video over the finished mix.
 //
 // [SECTION] Device
 // [SECTION] Music track
+// [SECTION] Effects mixer
 // [SECTION] Mixed-over stream
 #include <SDL.h>
 #include <SDL_mixer.h>
@@ -28,7 +29,6 @@ namespace {
 constexpr int kRate = 44100;
 constexpr int kChannels = 2;
 constexpr int kChunkFrames = 1024;        // about 23 ms a mix at 44100 Hz
-constexpr int kEffectChannels = 16;       // mixer channels kept for the sound effects
 constexpr int kStreamSeconds = 4;         // how far ahead a video may queue its sound
 
 }  // namespace
@@ -37,6 +37,9 @@ constexpr int kStreamSeconds = 4;         // how far ahead a video may queue its
 // the mixer thread.
 struct AudioDevice {
   AudioFormat format;
+  std::mutex mixer_lock;                  // held while the effects mixer runs or changes
+  AudioMixer mixer = nullptr;
+  void* mixer_user = nullptr;
   std::mutex lock;
   std::vector<int16_t> ring;              // capacity in samples
   size_t head = 0;                        // next sample to play
@@ -48,8 +51,7 @@ namespace {
 // SDL_mixer is one per process: it is taken while its audio is open.
 bool mixer_taken() { return Mix_QuerySpec(nullptr, nullptr, nullptr) != 0; }
 
-void SDLCALL mix_stream(void* udata, Uint8* bytes, int len) {
-  auto* d = static_cast<AudioDevice*>(udata);
+void mix_stream(AudioDevice* d, Uint8* bytes, int len) {
   std::lock_guard<std::mutex> guard(d->lock);
   if (d->count == 0 || len <= 0) return;
   auto* out = reinterpret_cast<int16_t*>(bytes);
@@ -61,6 +63,16 @@ void SDLCALL mix_stream(void* udata, Uint8* bytes, int len) {
   }
   d->head = (d->head + n) % cap;
   d->count -= n;
+}
+
+void SDLCALL post_mix(void* udata, Uint8* bytes, int len) {
+  auto* d = static_cast<AudioDevice*>(udata);
+  {
+    std::lock_guard<std::mutex> guard(d->mixer_lock);
+    const int frame_bytes = static_cast<int>(sizeof(int16_t)) * d->format.channels;
+    if (d->mixer && len >= frame_bytes) d->mixer(d->mixer_user, reinterpret_cast<int16_t*>(bytes), len / frame_bytes);
+  }
+  mix_stream(d, bytes, len);
 }
 
 void close_mixer() {
@@ -93,8 +105,8 @@ AudioDevice* audio_open() {
   auto* d = new AudioDevice;
   d->format = {rate, channels};
   d->ring.assign(static_cast<size_t>(rate) * static_cast<size_t>(channels) * kStreamSeconds, 0);
-  Mix_AllocateChannels(kEffectChannels);
-  Mix_SetPostMix(mix_stream, d);
+  Mix_AllocateChannels(0);  // the sound effects have a mixer of their own, in the post-mix hook
+  Mix_SetPostMix(post_mix, d);
   return d;
 }
 
@@ -153,6 +165,16 @@ void music_set_volume(AudioDevice* d, int level) {
   if (!d) return;
   level = std::clamp(level, 0, 1000);
   Mix_VolumeMusic(level * MIX_MAX_VOLUME / 1000);
+}
+
+// ---------------------------------------------------------------------------
+// [SECTION] Effects mixer
+
+void audio_set_mixer(AudioDevice* d, AudioMixer mix, void* user) {
+  if (!d) return;
+  std::lock_guard<std::mutex> guard(d->mixer_lock);
+  d->mixer = mix;
+  d->mixer_user = mix ? user : nullptr;
 }
 
 // ---------------------------------------------------------------------------
