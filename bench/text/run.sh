@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Text: the runtime's mxt_print, its per-character mxt_draw_anim, and LOVE 11.4's
 # love.graphics.print, 2,000 texts of 16 characters a frame, interleaved, three
-# rounds, medians.
+# rounds, medians; then all three again through a 1 x 1 scissor, which
+# leaves out the filling a software renderer spends most of its time on.
 # usage: bench/text/run.sh [build dir, default build-rel]
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
@@ -18,6 +19,10 @@ for round in 1 2 3; do
   run "$ours" 2000 print 100 10
   run love "$here/love" 2000 100 10
   run "$ours" 2000 anim 100 10
+  # The same through a 1 x 1 scissor: submission and set-up without the fill.
+  TEXT_SCISSOR=1 run "$ours" 2000 print 100 10
+  TEXT_SCISSOR=1 run love "$here/love" 2000 100 10
+  TEXT_SCISSOR=1 run "$ours" 2000 anim 100 10
 done
 python3 - "$results" <<'PY'
 import re, sys, statistics
@@ -27,5 +32,8 @@ def med(peer, variant):
     return statistics.median(v) if v else float('nan')
 ours, anim, love = med('moxtril', 'print'), med('moxtril', 'anim'), med('love', 'print')
 print(f"n=2000 x 16 chars  moxtril print {ours:8.2f} fps  per-character anim {anim:8.2f} fps  love print {love:8.2f} fps")
+print(f"print / anim {ours / anim:.2f}   moxtril / love {ours / love:.2f}")
+ours, anim, love = med('moxtril', 'print_scissor'), med('moxtril', 'anim_scissor'), med('love', 'print_scissor')
+print(f"through a 1 x 1 scissor: moxtril print {ours:8.2f} fps  per-character anim {anim:8.2f} fps  love print {love:8.2f} fps")
 print(f"print / anim {ours / anim:.2f}   moxtril / love {ours / love:.2f}")
 PY

@@ -63,9 +63,13 @@ local function update()
     end
 end
 
+local SCISSOR = os.getenv("TEXT_SCISSOR") == "1"
+
 local function draw()
     local print, floor = love.graphics.print, math.floor
+    if SCISSOR then love.graphics.setScissor(0, 0, 1, 1) end
     for i = 1, N do print(texts[i], floor(xs[i]), floor(ys[i])) end
+    if SCISSOR then love.graphics.setScissor() end
 end
 
 function love.run()
@@ -90,7 +94,7 @@ function love.run()
         if f == total then
             local secs = love.timer.getTime() - t0
             local fps = FRAMES / secs
-            io.write(("RESULT peer=love variant=print n=%d chars=%d frames=%d secs=%.4f fps=%.2f chars_per_s=%.0f\n")
+            io.write(("RESULT peer=love variant=print" .. (SCISSOR and "_scissor" or "") .. " n=%d chars=%d frames=%d secs=%.4f fps=%.2f chars_per_s=%.0f\n")
                 :format(N, LENGTH, FRAMES, secs, fps, fps * N * LENGTH))
             io.flush()
             return 0
