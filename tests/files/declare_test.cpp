@@ -94,3 +94,20 @@ TEST(DeclareNames, AWindowsNameBecomesTheLinuxNamesInSearchOrder) {
   EXPECT_EQ(library_candidates("libz.so.1", "/game"), (std::vector<std::string>{"libz.so.1"}));
   EXPECT_EQ(library_candidates(".dll", "/game"), (std::vector<std::string>{".dll"}));
 }
+
+TEST(DeclareAtStartUp, StaticInitialisersRegisterAndStartUpBinds) {
+  mxt_test::TempDir tmp;
+  mxt_test::ChildOptions options;
+  options.env = {{"TMPDIR", tmp.path()}};
+  const mxt_test::ChildResult r = mxt_test::run_child(mxt_test::test_program("prog_declare"), {}, options);
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_NE(r.out.find("registered=1 cos=bound missing_function=null missing_library=null\n"), std::string::npos)
+      << r.out;
+  const std::string log = mxt_test::read_file(tmp.file("ErrorLog.txt"));
+  const std::string lines =
+      "Delay load DLLs\nDECLARE entry not found: no_such_function\nDECLARE module not found: NoSuchLibrary.dll\n";
+  const size_t at = log.find(lines);
+  ASSERT_NE(at, std::string::npos) << log;
+  EXPECT_LT(log.find("Create DXin\n"), at) << "bound after the input state is set up";
+  EXPECT_LT(at, log.find("Init Finalized\n"));
+}
