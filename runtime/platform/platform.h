@@ -7,11 +7,15 @@
 // into the system (window titles, file names, typed text, message boxes).
 //
 // One implementation lives beside this header: sdl2/ (window, GL, events,
-// clocks, the audio device and its music track) and posix/ (files, folders,
-// processes, the environment, the debugger, and the sockets of net.h). Entries marked "optional" may
-// do nothing on a platform that lacks the service. The layer keeps no state
-// of its own beyond what the system keeps: what it opens it hands back as an
-// opaque object (a window, a file, the audio device) for the caller to own.
+// clocks, the audio device and its music track, joysticks, power, the
+// user's language, the screen's resolution) and posix/ (files, folders,
+// processes, the environment, the calendar, shared libraries, the debugger,
+// and the sockets of net.h). Entries marked "optional" may do nothing on a
+// platform that lacks the service. The layer keeps no state of its own
+// beyond what the system keeps, except two flags (the joystick service is up;
+// a joystick came or went) and the answers a test put in place: what it
+// opens it hands back as an opaque object (a window, a file, the audio
+// device, a joystick, a library) for the caller to own.
 //
 // [SECTION] Start-up and shutdown of the platform services
 // [SECTION] Clocks
@@ -367,7 +371,6 @@ int joystick_devices();                     // attached now
 struct Joystick;                            // opaque; owned by whoever opened it
 Joystick* open_joystick(int device);        // 0 .. joystick_devices() - 1; null on failure
 void close_joystick(Joystick* j);
-bool joystick_attached(Joystick* j);        // false once it was pulled out
 std::string joystick_name(Joystick* j);     // "instance, product": the controller's name (the device's when
                                             // SDL knows no layout), ", ", the device's name; code page 1252
 

@@ -129,8 +129,6 @@ void close_joystick(Joystick* j) {
   delete j;
 }
 
-bool joystick_attached(Joystick* j) { return j && SDL_JoystickGetAttached(j->stick); }
-
 std::string joystick_name(Joystick* j) {
   if (!j) return std::string();
   const char* device = SDL_JoystickName(j->stick);
