@@ -81,7 +81,7 @@ void runtime_shutdown(bool call_quit) {
   platform::video_quit();
   delete rt.random;                                             // (seeded in step 8)
   rt.random = nullptr;
-  mxt_unload_declares();                                        // the external libraries, last of all
+  mxt_unload_declares();                                        // the external libraries, once nothing calls them
   write_log_line("mxt is shutdown\n");                          // 13
   if (rt.core) {                                                // the runtime frame's own state, last
     std::free(rt.core->memory_reserve);
