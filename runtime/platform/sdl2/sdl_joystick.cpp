@@ -156,6 +156,9 @@ bool joystick_rumble(Joystick* j, double strength, uint32_t ms) {
   return SDL_JoystickRumble(j->stick, level, level, ms) == 0;
 }
 
-bool joysticks_changed() { return g_changed.exchange(false); }
+bool joysticks_changed() {
+  if (g_up) SDL_JoystickUpdate();  // looks for devices plugged in or pulled out since the last look
+  return g_changed.exchange(false);
+}
 
 }  // namespace mxt::platform
