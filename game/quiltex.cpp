@@ -2,6 +2,12 @@
 // routine that sets the screen up, loads the media and starts the puzzle.
 #include "game/quiltex.h"
 
+// The build's texts ("COMPILED", "HOSTID", "VERSION"); CMake passes the
+// last two.
+RtString mxt_build_stamp() { return RtString(__DATE__ "-" __TIME__); }
+RtString mxt_build_host_id() { return RtString(QUILTEX_HOST_ID); }
+RtString mxt_build_version() { return RtString(QUILTEX_VERSION); }
+
 void project_settings() {
   ProjectSettings& s = mxt_settings();
   s.screen_width = 640;

@@ -9,7 +9,9 @@
 
 namespace mxt {
 
-Runtime rt;
+// constinit: games register external functions (mxt_declare) from their
+// static initialisers, which may run before any other.
+constinit Runtime rt;
 
 const char* error_text(int32_t code) {
   switch (code) {

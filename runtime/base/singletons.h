@@ -41,6 +41,7 @@ class SocketTable;      // net: the 1024 sockets, the address family, the last s
 class Messaging;        // net: the network messaging object and its thread
 struct SoundDevice;     // audio: the sound effects' mixer on the audio device
 struct SoundSlot;       // audio: one numbered sound (kSoundSlots of them)
+struct DeclareTable;    // files: the external functions games declare, and the libraries loaded for them
 
 // What the runtime frame, at the top of the layers, does for the layers
 // below it. Core installs these before the game's settings hook runs; a
@@ -68,6 +69,8 @@ struct Runtime {
   const CallbackEntry* callbacks = nullptr;  // the game's table (the entry sets it), or none
   DataList* data_list = nullptr;             // the list mxt_restore_data made current; the game's own
   bool unattended = false;                   // nobody can answer a dialog: decided by core at the entry
+  DeclareTable* declares = nullptr;          // made by the first mxt_declare (static initialisers may call
+                                             // it), bound at step 29, freed by mxt_unload_declares at exit
 
   // Objects, in the order start-up creates them.
   CoreState* core = nullptr;                 // at the entry, before the settings hook

@@ -38,6 +38,10 @@ struct CallbackEntry {
 void project_settings();                         // game: fill mxt_settings()
 int mxt_main();                                  // game: the main routine
 extern const CallbackEntry mxt_callbacks[];      // game, optional: ends with {nullptr, nullptr}
+RtString mxt_build_stamp();                      // game's build, optional: "Sep 13 2016-14:17:33"
+RtString mxt_build_host_id();                    // game's build, optional: eight lower-case hex digits
+RtString mxt_build_version();                    // game's build, optional: its version text, "000.001"
+                                                 // (the three answer "NO_DATA" when the build defines none)
 
 // The names the runtime calls in the game's table, and when.
 inline constexpr char MXT_ON_QUIT[] = "MXT_ON_QUIT";      // once, first thing at the end
@@ -52,6 +56,8 @@ inline constexpr char MXT_WIN32_MSG[] = "MXT_WIN32_MSG";  // before each window 
 ProjectSettings& mxt_settings();                 // the settings; filled in project_settings() [cannot fail]
 RtString mxt_command_line();                     // program path and arguments, a copy [cannot fail]
 RtString& mxt_app_title();                       // the title; assignable in project_settings() [cannot fail]
+RtString mxt_platform_info(RtString& key);       // the machine, the folders, the build; key upper-cased in place;
+                                                 // see README.md for the keys [fails: "NO_DATA"]
 
 // ---------------------------------------------------------------------------
 // Errors and diagnostics

@@ -15,6 +15,7 @@
 #include "runtime/base/singletons.h"
 #include "runtime/core/runtime.h"
 #include "runtime/files/archive.h"
+#include "runtime/files/files.h"
 #include "runtime/files/rtfile.h"
 #include "runtime/gfx2d/renderer.h"
 #include "runtime/input/input_state.h"
@@ -80,6 +81,7 @@ void runtime_shutdown(bool call_quit) {
   platform::video_quit();
   delete rt.random;                                             // (seeded in step 8)
   rt.random = nullptr;
+  mxt_unload_declares();                                        // the external libraries, once nothing calls them
   write_log_line("mxt is shutdown\n");                          // 13
   if (rt.core) {                                                // the runtime frame's own state, last
     std::free(rt.core->memory_reserve);

@@ -217,7 +217,7 @@ StartupResult runtime_startup(int show_command, const RtString& title) {
     platform::hide_window(rt.window);
   }
   rt.input->set_pointer_visible(settings.hide_pointer == 0);    // 28
-  // [not yet] 29: the game's external library functions are bound here.
+  mxt_bind_declares();                                          // 29: the game's external functions
   // 30: the mouse lands in the pointer slots like every touch contact.
   write_log_line("Win8+ mouse as pointer\n");
   // 31: the audio device opens here, shared by the music, the sound of

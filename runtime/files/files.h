@@ -41,3 +41,20 @@ int64_t mxt_file_size(const RtString& path);                     // its size in 
 RtString mxt_file_time(const RtString& path);                    // local "YYYY-MM-DD hh:mm:ss" [fails: "", error 3]
 double mxt_list_files(const RtString& pattern, RtArray<RtString>& list);  // folders, then matching files;
                                                                  // files + 65536 * folders [fails: 0, an empty list]
+
+// ---------------------------------------------------------------------------
+// External libraries
+//
+// A game calls functions of shared libraries through variables it declares:
+// mxt_declare registers each one (usually from a static initialiser), start-up
+// binds them all, and exit frees the libraries. Windows names map to Linux
+// ones: "foo.dll" is looked for as "libfoo.so" and "foo.so" (then in lower
+// case), beside the program first and then where the system looks; other
+// names go to the loader as written. Names are compared ignoring case.
+
+void mxt_declare(const RtString& library, const RtString& function, void** slot);  // registers it; *slot = null
+                                                                 // until bound [cannot fail]
+void mxt_bind_declares();                                        // each library loaded once, every slot filled;
+                                                                 // start-up calls it [fails: slot stays null, logged]
+void mxt_unload_declares();                                      // frees the libraries, forgets every entry; the
+                                                                 // end calls it [cannot fail]

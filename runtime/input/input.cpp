@@ -6,6 +6,7 @@
 
 #include "runtime/base/singletons.h"
 #include "runtime/input/input_state.h"
+#include "runtime/input/joystick.h"
 #include "runtime/input/journal.h"
 #include "runtime/platform/platform.h"
 
@@ -32,9 +33,11 @@ void input_setup(InputState& in, platform::Window* window, bool hide_pointer) {
   } else {
     in.set_pointer_visible(true);
   }
+  joysticks_setup(in);
 }
 
 void input_shutdown(InputState& in) {
+  joysticks_shutdown(in);
   in.set_pointer_visible(true);
   in.release_mouse();
   in.mice.clear();

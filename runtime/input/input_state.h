@@ -1,7 +1,7 @@
 // InputState: the runtime's one input object. It takes every input event the
 // message pump hands it and keeps what the game reads: the mouse records and
 // the 32 pointer slots, the key state in DirectInput scan codes and the
-// typed-character queue. Joysticks join it later.
+// typed-character queue, and the joysticks (joystick.h).
 //
 // The platform reports raw events; everything here (scan codes, slots,
 // relative motion, the mapping to screen coordinates) is the runtime's own
@@ -26,6 +26,9 @@
 #include <cstdint>
 #include <vector>
 
+#include <string>
+
+#include "runtime/input/joystick.h"
 #include "runtime/input/screen_map.h"
 
 namespace mxt {
@@ -33,6 +36,7 @@ namespace mxt {
 namespace platform {
 struct Window;
 struct Event;
+struct Joystick;
 }
 
 struct MouseRecord {
@@ -94,6 +98,10 @@ struct InputState {
   MouseDevice device;
   InputScreen screen;
   void (*screen_source)(InputScreen&) = nullptr;  // refreshes `screen`; null keeps it as set
+  platform::Joystick* joysticks[kJoysticks] = {};      // the open devices, the first joystick_count of them
+  std::string joystick_names[kJoysticks];              // "instance, product", code page 1252
+  int32_t joystick_count = 0;
+  bool joystick_service = false;               // the platform's joystick service is up
 
   // Events, from the message pump.
   void take_event(const platform::Event& e);

@@ -7,11 +7,15 @@
 // into the system (window titles, file names, typed text, message boxes).
 //
 // One implementation lives beside this header: sdl2/ (window, GL, events,
-// clocks, the audio device and its music track) and posix/ (files, folders,
-// processes, the environment, the debugger, and the sockets of net.h). Entries marked "optional" may
-// do nothing on a platform that lacks the service. The layer keeps no state
-// of its own beyond what the system keeps: what it opens it hands back as an
-// opaque object (a window, a file, the audio device) for the caller to own.
+// clocks, the audio device and its music track, joysticks, power, the
+// user's language, the screen's resolution) and posix/ (files, folders,
+// processes, the environment, the calendar, shared libraries, the debugger,
+// and the sockets of net.h). Entries marked "optional" may do nothing on a
+// platform that lacks the service. The layer keeps no state of its own
+// beyond what the system keeps, except two flags (the joystick service is up;
+// a joystick came or went) and the answers a test put in place: what it
+// opens it hands back as an opaque object (a window, a file, the audio
+// device, a joystick, a library) for the caller to own.
 //
 // [SECTION] Start-up and shutdown of the platform services
 // [SECTION] Clocks
@@ -22,6 +26,9 @@
 // [SECTION] Processes
 // [SECTION] Debugger and message boxes
 // [SECTION] Audio
+// [SECTION] The machine: time, power, language, screen, folders
+// [SECTION] Joysticks
+// [SECTION] Dynamic libraries
 #pragma once
 
 #include <cstddef>
@@ -308,5 +315,82 @@ void audio_set_mixer(AudioDevice* d, AudioMixer mix, void* user);
 int audio_stream_push(AudioDevice* d, const int16_t* samples, int frames);  // frames taken; fewer when full
 int64_t audio_stream_queued(AudioDevice* d);    // frames not yet played
 void audio_stream_clear(AudioDevice* d);
+
+// ---------------------------------------------------------------------------
+// [SECTION] The machine: time, power, language, screen, folders
+//
+// Read afresh on every call. Tests put their own answers in place of the
+// machine's with set_system_answers, for what a real machine cannot be made
+// to say on demand (a date, a language, a screen, a battery, a folder that
+// cannot be written).
+
+int64_t now_seconds();                      // calendar time: seconds since 1970-01-01 UTC
+bool utc_time(int64_t seconds, CalendarTime& out);  // as local_time, in UTC
+int battery_percent();                      // 0..100; 255 when unknown or there is no battery
+int screen_dpi();                           // horizontal dots per inch of the first display; 0 when unknown
+uint16_t language_id();                     // the user's first preferred language as a Windows language
+                                            // identifier (0x0409 US English, 0x0C07 Austrian German); 0 unknown
+std::string documents_folder();             // the XDG documents folder; "" when there is no home
+std::string local_data_folder();            // the XDG data home (~/.local/share); "" when there is no home
+bool make_directories(const std::string& path);  // with every missing parent; true when it exists after
+bool flush_file(File* f);                   // what was written reaches the disk before this returns
+
+// True when the current OpenGL context offers the function: the driver
+// hands out an address and the GL library knows the name (drivers hand out
+// stubs for any name that starts with "gl"). False without a current context.
+bool gl_function_offered(const char* name);
+
+struct SystemAnswers {
+  bool fixed_time = false;                  // now_seconds answers `time`
+  int64_t time = 0;
+  int language = -1;                        // language_id; -1: the machine's
+  int dpi = -1;                             // screen_dpi; -1: the machine's
+  int battery = -1;                         // battery_percent; -1: the machine's
+  const char* local_data = nullptr;         // local_data_folder; null: the machine's
+  const char* documents = nullptr;          // documents_folder; null: the machine's
+  const char* temp = nullptr;               // temp_folder, as given (may be ""); null: the machine's
+};
+// Tests: these answers in place of the machine's until called with null.
+// The caller keeps the object alive meanwhile.
+void set_system_answers(const SystemAnswers* answers);
+
+// ---------------------------------------------------------------------------
+// [SECTION] Joysticks
+//
+// Joysticks and game pads through SDL's joystick and game-controller
+// interfaces. A device SDL knows as a game controller is read in the common
+// pad layout (left stick X/Y, triggers together on Z, right stick RX/RY, the
+// D-pad as the hat, A B X Y, the shoulders, Back, Start, the stick clicks and
+// Guide as buttons 0..10); any other device reads its first six axes, its
+// first hat and its first 32 buttons as they come. Optional: without the
+// service there are no devices.
+
+bool joysticks_init();                      // false when the system has no joystick service
+void joysticks_quit();
+int joystick_devices();                     // attached now
+struct Joystick;                            // opaque; owned by whoever opened it
+Joystick* open_joystick(int device);        // 0 .. joystick_devices() - 1; null on failure
+void close_joystick(Joystick* j);
+std::string joystick_name(Joystick* j);     // "instance, product": the controller's name (the device's when
+                                            // SDL knows no layout), ", ", the device's name; code page 1252
+
+struct JoystickState {
+  int32_t x = 0, y = 0, z = 0, rx = 0, ry = 0, rz = 0;  // -32768 .. 32767
+  uint32_t pov = 0xFFFFFFFF;                // hundredths of a degree clockwise from up; centred 0xFFFFFFFF
+  uint8_t buttons[32] = {};                 // 1 pressed
+};
+bool read_joystick(Joystick* j, JoystickState& out);  // fresh from the device; false (all zero) when gone
+bool joystick_rumble(Joystick* j, double strength, uint32_t ms);  // 0..1; false: the device cannot rumble
+
+// Plugging and pulling: true once for each change since the last call.
+bool joysticks_changed();
+
+// ---------------------------------------------------------------------------
+// [SECTION] Dynamic libraries
+
+struct Library;                             // opaque
+Library* load_library(const char* name);    // dlopen, searched the usual way; null when it cannot be loaded
+void* library_symbol(Library* lib, const char* name);  // null when it has no such function
+void free_library(Library* lib);
 
 }  // namespace mxt::platform

@@ -469,3 +469,27 @@ TEST(Examples, SurfacesDrawAMiniMapGrabCollideAndFade) {
   EXPECT_TRUE(end.printed("faded"));
   EXPECT_TRUE(near(end.at(240, 170), {0xFF, 0xE0, 0x40})) << "the sunset stays as the background after the fade";
 }
+
+TEST(Examples, PlatformPrintsItsAnswersAndKeepsItsDeviceId) {
+  TempDir home;
+  const std::vector<std::pair<std::string, std::string>> env = {{"HOME", home.path()},
+                                                                 {"XDG_DATA_HOME", home.file("data")}};
+  const Outcome r = run(example("platform"), 3, env);
+  EXPECT_TRUE(r.printed("info  = LINUX")) << r.result.out;
+  EXPECT_TRUE(r.printed("info DEVICE = DESKTOP"));
+  EXPECT_TRUE(r.printed("info NONSENSE = NO_DATA"));
+  EXPECT_TRUE(r.printed("info COMPILED = Sep 13 2016-14:17:33"));
+  EXPECT_TRUE(r.printed("info VERSION = 000.001"));
+  EXPECT_TRUE(r.printed("info GLEXT:GLGENBUFFERS = 1"));
+  EXPECT_TRUE(r.printed("info APPDATA = " + home.file("data") + "/Moxtril"));
+  EXPECT_TRUE(r.printed("joysticks 0"));
+  const std::string id = read_file(home.file("data") + "/Moxtril/moxtril.deviceid");
+  EXPECT_EQ(id.size(), 32u);
+  EXPECT_TRUE(r.printed("info ID = " + id));
+  const Outcome again = run(example("platform"), 3, env);
+  EXPECT_TRUE(again.printed("info ID = " + id)) << "the same machine answers the same id";
+  // No joystick: the square rests in the middle of the clear colour.
+  ASSERT_EQ(r.shot.width, 320);
+  EXPECT_TRUE(near(r.at(160, 120), {0xFF, 0xFF, 0xFF})) << "the square";
+  EXPECT_TRUE(near(r.at(10, 10), {0x00, 0x20, 0x40})) << "the clear colour";
+}

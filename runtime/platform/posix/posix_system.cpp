@@ -27,6 +27,7 @@
 
 #include "runtime/platform/codepage.h"
 #include "runtime/platform/platform.h"
+#include "runtime/platform/system_answers.h"
 
 extern char** environ;
 
@@ -162,6 +163,7 @@ std::string program_path() {
 }
 
 std::string temp_folder() {
+  if (const SystemAnswers* a = system_answers(); a && a->temp) return a->temp;
   const char* t = std::getenv("TMPDIR");
   std::string dir = (t && *t) ? t : "/tmp";
   if (dir.back() != '/') dir += '/';
@@ -364,6 +366,8 @@ bool close_file(File* f) {
   delete f;
   return ok;
 }
+
+bool flush_file(File* f) { return f && fsync(f->fd) == 0; }
 
 const char* last_file_error() { return std::strerror(errno); }
 
