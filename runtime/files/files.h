@@ -54,8 +54,8 @@ double mxt_list_files(const RtString& pattern, RtArray<RtString>& list);  // fol
 // media archive reads cut short at its end instead, with zeros.
 
 bool mxt_open_file(int channel, const RtString& name, int mode);  // mode > 0 read (disk, then archive), 0 write
-                                                                 // anew, < 0 append [fails: false, error 3; error 7 for
-                                                                 // a channel outside 0..7]
+                                                                 // anew, < 0 append [fails: false, error 3; fails: false,
+                                                                 // error 7 for a channel outside 0..7]
 void mxt_close_file(int channel);                                // a closed channel stays closed [fatal, error 7 for a
                                                                  // channel outside 0..7]
 int mxt_free_channel();                                          // the lowest channel not in use [fails: -1]
@@ -67,10 +67,10 @@ void mxt_file_seek(int channel, int64_t offset, int origin);     // origin 0 sta
 int64_t mxt_file_position(int channel);                          // the read position [fatal, error 7 for a channel
                                                                  // outside 0..7]
 void mxt_write_line(int channel, const RtString& text);          // the text, then CR LF [fatal, error 3 when not open
-                                                                 // for writing or the disk takes less; error 7 for a
-                                                                 // channel outside 0..7]
+                                                                 // for writing or the disk takes less; fatal, error 7
+                                                                 // for a channel outside 0..7]
 void mxt_write_text(int channel, const RtString& text);          // the text's bytes, zeros included [fatal, error 3
-                                                                 // as mxt_write_line; error 7 likewise]
+                                                                 // as mxt_write_line; fatal, error 7 likewise]
 void mxt_write_int8(int channel, int value);                     // low 8 bits [fatal, error 3 as mxt_write_line]
 void mxt_write_uint8(int channel, int value);                    // low 8 bits [fatal, error 3 as mxt_write_line]
 void mxt_write_int16(int channel, int value);                    // low 16 bits [fatal, error 3 as mxt_write_line]
@@ -81,8 +81,8 @@ void mxt_write_uint32(int channel, int value);                   // 4 bytes, the
 void mxt_write_float(int channel, double value);                 // as a 4-byte float [fatal, error 3 as mxt_write_line]
 void mxt_write_double(int channel, double value);                // 8 bytes [fatal, error 3 as mxt_write_line]
 void mxt_read_line(int channel, RtString& out);                  // one line without its end [fatal, error 3 at the
-                                                                 // end of the file or not open; error 7 for a channel
-                                                                 // outside 0..7]
+                                                                 // end of the file or not open; fatal, error 7 for a
+                                                                 // channel outside 0..7]
 void mxt_read_line_int(int channel, int& out);                   // a line read as an integer (atoi) [fatal, error 3
                                                                  // as mxt_read_line]
 void mxt_read_line_number(int channel, double& out);             // a line read as a number (atof) [fatal, error 3 as
@@ -137,8 +137,8 @@ void mxt_ini_put(const RtString& section, const RtString& key, const RtString& v
 
 void mxt_get_file_line(const RtString& name, double line, RtString& out);  // the line, trailing control bytes
                                                                  // removed [fails: out unchanged when the name is
-                                                                 // nowhere; "NO_DATA", error 7 outside 0..255;
-                                                                 // "NO_FILE", error 3]
+                                                                 // nowhere; fails: "NO_DATA", error 7 outside 0..255;
+                                                                 // fails: "NO_FILE", error 3]
 void mxt_get_file_line_int(const RtString& name, double line, int& out);  // the line as an integer (atoi)
                                                                  // [fails: 0, or out unchanged as mxt_get_file_line]
 void mxt_get_file_line_number(const RtString& name, double line, double& out);  // the line as a number (atof)
