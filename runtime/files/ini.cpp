@@ -53,9 +53,9 @@ void parse_line(const char* p, IniSection& pending, std::vector<IniSection>& sec
   }
   ++p;
   while (is_blank(*p)) ++p;
-  if (*p == 0) return;  // an empty value is never stored
   size_t value_length = std::strlen(p);
   while (value_length > 0 && static_cast<unsigned char>(p[value_length - 1]) < 32) --value_length;
+  if (value_length == 0) return;  // an empty value is never stored, nor one of control bytes alone
   pending.entries.push_back({RtString(key, key_length), RtString(p, value_length)});
 }
 

@@ -18,6 +18,7 @@
 #include <string_view>
 #include <vector>
 
+#include "runtime/files/limits.h"
 #include "runtime/types/rtstring.h"
 
 namespace mxt {
@@ -49,7 +50,7 @@ struct RtFile {
   int64_t os_offset = 0;                 // where the descriptor's own offset stands
 };
 
-constexpr int64_t kReadAheadBytes = 64 << 10;
+using limits::kReadAheadBytes;
 
 [[nodiscard]] bool open_read(RtFile& f, const RtString& name);    // existing file or in-memory name
 [[nodiscard]] bool open_write(RtFile& f, const RtString& name);   // create anew (read and write)

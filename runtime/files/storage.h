@@ -18,15 +18,16 @@
 #include <string_view>
 #include <vector>
 
+#include "runtime/files/limits.h"
 #include "runtime/files/rtfile.h"
 #include "runtime/types/rtstring.h"
 
 namespace mxt {
 
 constexpr int kChannels = 8;
-constexpr int64_t kLineBytes = 1024;        // longest line a read gives
-constexpr int kLineFileLines = 256;         // lines 0..255 of a line file
-constexpr size_t kLineSlotBytes = 1023;     // a put keeps this much of its text
+using limits::kLineBytes;
+using limits::kLineFileLines;
+using limits::kLineSlotBytes;
 
 struct ChannelTable {
   RtFile channel[kChannels];

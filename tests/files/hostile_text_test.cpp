@@ -64,6 +64,9 @@ TEST_F(HostileText, ZeroBytesEndTheTextOfTheirLine) {
   EXPECT_EQ(get("", "a"), "1");
   EXPECT_EQ(get("", "b"), "-");
   EXPECT_EQ(get("", "c"), "3");
+  ASSERT_TRUE(write_file("control.ini", std::string("k= \x01\0x\r\nl=\x02\x03\r\n", 14)));
+  mxt_ini_open("control.ini");
+  EXPECT_TRUE(mxt::rt.ini->sections.empty()) << "a value of control bytes alone is as empty as none";
   ASSERT_TRUE(write_file("zero.txt", std::string("x\0y\r\n\0\r\nz", 9)));
   EXPECT_EQ(line("zero.txt", 0), "x");
   EXPECT_EQ(line("zero.txt", 1), "NO_DATA");
