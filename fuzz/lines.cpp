@@ -2,8 +2,9 @@
 // parser), over an in-memory file as a line file from the media archive is
 // read: the slots must be what a plain reading of the line rules gives (LF
 // ends a line, one CR before it or at the end of the file goes, 1,024 bytes
-// without LF are a line of their own, a zero byte ends a line's text), and a
-// file whose lines all fit must come back the same after a write-back.
+// without LF are a line of their own and a line end right after them is
+// theirs, a zero byte ends a line's text), and a file must come back the same
+// after a write-back.
 #include <algorithm>
 #include <array>
 #include <string>
@@ -24,10 +25,14 @@ int reference(const uint8_t* data, size_t size, Slots& slots) {
     while (at + n < size && data[at + n] != '\n' && n < 1024) ++n;
     size_t length = n;
     size_t taken = n;
-    const bool lf = n < 1024 && at + n < size && data[at + n] == '\n';  // an LF after 1,024 bytes ends the next line
-    if (lf) ++taken;
-    const bool cut = !lf && at + n < size;  // 1,024 bytes and more to come
-    if (!cut && length > 0 && data[at + length - 1] == '\r') --length;
+    bool end = at + n == size;  // the end of the file ends the line
+    if (at + n < size && data[at + n] == '\n') {
+      ++taken;  // an LF within or right after 1,024 bytes
+      end = true;
+    } else if (n == 1024 && at + n + 1 < size && data[at + n] == '\r' && data[at + n + 1] == '\n') {
+      taken += 2;  // CR LF right after a full line
+    }
+    if (end && length > 0 && data[at + length - 1] == '\r') --length;
     std::string text(reinterpret_cast<const char*>(data + at), length);
     text = text.substr(0, text.find('\0'));
     slots[static_cast<size_t>(count++)] = text;
@@ -64,7 +69,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   cache.lines = slots;
   cache.highest = highest;
   const bool fits = std::all_of(slots.begin(), slots.begin() + highest + 1, [](const std::string& s) {
-    return s.size() < 1024 && s.find('\n') == std::string::npos;
+    return s.size() <= 1024 && s.find('\n') == std::string::npos;
   });
   if (!fits || size == 0) return 0;
   const std::string text = mxt::line_file_text(cache);

@@ -35,6 +35,17 @@ LineCut cut_line(const uint8_t* data, int64_t avail) {
   if (lf) {
     c.length = static_cast<const uint8_t*>(lf) - data;
     c.consumed = c.length + 1;
+  } else if (avail > kLineBytes && data[kLineBytes] == '\n') {
+    // A line end right after a full line belongs to it. Were it left for the
+    // next read, a line of 1,024 bytes (or of 1,023 and a CR) would be
+    // followed by an empty line that is not in the file, and every line after
+    // it would move down one each time a line file is saved and read again.
+    c.length = kLineBytes;
+    c.consumed = kLineBytes + 1;
+  } else if (avail > kLineBytes + 1 && data[kLineBytes] == '\r' && data[kLineBytes + 1] == '\n') {
+    c.length = kLineBytes;
+    c.consumed = kLineBytes + 2;
+    return c;
   } else if (avail > kLineBytes) {
     // 1,024 bytes without a line end: the line is cut here and goes on in the
     // next read. A CR at the cut is no line end and stays.
@@ -49,7 +60,7 @@ LineCut cut_line(const uint8_t* data, int64_t avail) {
 
 bool next_line(RtFile& f, std::string& line) {
   const uint8_t* data = nullptr;
-  const int64_t avail = peek_bytes(f, data, kLineBytes + 1);
+  const int64_t avail = peek_bytes(f, data, kLineBytes + 2);
   if (avail <= 0) return false;
   const LineCut c = cut_line(data, avail);
   const void* zero = std::memchr(data, 0, static_cast<size_t>(c.length));
@@ -279,7 +290,7 @@ void mxt_read_line(int channel, RtString& out) {
   RtFile* f = channel_or_end(channel);
   if (!f) return;
   const uint8_t* data = nullptr;
-  const int64_t avail = peek_bytes(*f, data, kLineBytes + 1);
+  const int64_t avail = peek_bytes(*f, data, kLineBytes + 2);
   if (avail <= 0) {
     fatal_error(RuntimeError::file_not_found);
     return;

@@ -37,8 +37,10 @@ struct LineCut {
   int64_t length = 0;    // bytes of the line, its line end not included
   int64_t consumed = 0;  // bytes taken from the file, the LF included
 };
-// The next line in `avail` bytes (avail <= kLineBytes means they run to the
-// end of the file; callers look at kLineBytes + 1 bytes). avail must be > 0.
+// The next line in `avail` bytes (avail <= kLineBytes + 1 means they run to
+// the end of the file; callers look at kLineBytes + 2 bytes). A line has at
+// most kLineBytes bytes of text; a line end right after them is its own.
+// avail must be > 0.
 LineCut cut_line(const uint8_t* data, int64_t avail);
 // The next line of a file as zero-terminated text holds it (cut at a zero
 // byte); false at the end of the file.

@@ -94,6 +94,25 @@ TEST_F(LineFiles, EmptyLinesAndCrLfRoundTrip) {
   EXPECT_EQ(get("r.txt", 1), "NO_DATA");
 }
 
+TEST_F(LineFiles, FullLinesKeepTheirPlaceAcrossSaves) {
+  // A line as long as a put keeps, and one as long as a read gives: saved
+  // and read again, neither is followed by an empty line that would push the
+  // lines after it down one.
+  for (int round = 0; round < 3; ++round) {
+    mxt_put_file_line("full.txt", 0, RtString(std::string(1023, 'a')));
+    mxt_put_file_line("full.txt", 2, "after");
+    mxt_put_file_line("switch.txt", 0, "x");
+    EXPECT_EQ(get("full.txt", 0), std::string(1023, 'a'));
+    EXPECT_EQ(get("full.txt", 2), "after");
+    EXPECT_EQ(get("full.txt", 3), "NO_DATA");
+  }
+  ASSERT_TRUE(write_file("read.txt", std::string(1024, 'b') + "\r\nnext\r\n"));
+  EXPECT_EQ(get("read.txt", 1), "next");
+  mxt_put_file_line("read.txt", 2, "third");
+  mxt_put_file_line("switch.txt", 0, "x");
+  EXPECT_EQ(read_file(work() + "/read.txt"), std::string(1024, 'b') + "\r\nnext\r\nthird\r\n");
+}
+
 TEST_F(LineFiles, ArchiveFilesAreReadButNeverWrittenAndCut1024ByteLinesGoOn) {
   const std::string long_line(1500, 'q');
   ASSERT_TRUE(write_file("media.sbx", plain_archive({{"packed.txt", "p0\r\n" + long_line + "\r\np2\r\n"}})));
