@@ -9,6 +9,7 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 #include "runtime/base/singletons.h"
 #include "runtime/files/files.h"
@@ -85,6 +86,32 @@ IniSection* find_ini_section(std::vector<IniSection>& sections, std::string_view
   return nullptr;
 }
 
+namespace {
+
+constexpr size_t kIndexFrom = 32;  // entries a section has before look-ups in it go through an index
+
+std::string folded(std::string_view text) {
+  std::string s(text);
+  for (char& c : s) c = fold_ascii(c);
+  return s;
+}
+
+}  // namespace
+
+// The first match, as a scan would find it: the index keeps the first entry
+// of every key.
+IniEntry* find_ini_entry(IniSection& section, std::string_view key) {
+  if (section.entries.size() < kIndexFrom) {
+    for (IniEntry& e : section.entries)
+      if (same_name_ignoring_case(as_text(e.key), key)) return &e;
+    return nullptr;
+  }
+  if (section.index.empty())
+    for (size_t i = 0; i < section.entries.size(); ++i) section.index.emplace(folded(as_text(section.entries[i].key)), i);
+  const auto found = section.index.find(folded(key));
+  return found == section.index.end() ? nullptr : &section.entries[found->second];
+}
+
 // ---------------------------------------------------------------------------
 // [SECTION] Writing
 
@@ -142,8 +169,7 @@ void mxt_ini_open(const RtString& name) {
 RtString mxt_ini_get(const RtString& section, const RtString& key, const RtString& fallback) {
   if (!rt.ini) return fallback;
   if (IniSection* s = find_ini_section(rt.ini->sections, as_text(section)))
-    for (const IniEntry& e : s->entries)
-      if (same_name_ignoring_case(as_text(e.key), as_text(key))) return e.value;
+    if (const IniEntry* e = find_ini_entry(*s, as_text(key))) return e->value;
   return fallback;
 }
 
@@ -152,22 +178,23 @@ void mxt_ini_put(const RtString& section, const RtString& key, const RtString& v
   IniFile& ini = *rt.ini;
   IniSection* s = find_ini_section(ini.sections, as_text(section));
   if (!s) {
-    ini.sections.push_back({section, {}});
+    ini.sections.push_back({section, {}, {}});
     s = &ini.sections.back();
   }
-  for (IniEntry& e : s->entries) {
-    if (!same_name_ignoring_case(as_text(e.key), as_text(key))) continue;
+  if (IniEntry* e = find_ini_entry(*s, as_text(key))) {
     if (!value.empty()) {
-      e.value = value;
+      e->value = value;
     } else {
       // Deleting moves the last entry into the gap.
-      if (&e != &s->entries.back()) e = std::move(s->entries.back());
+      if (e != &s->entries.back()) *e = std::move(s->entries.back());
       s->entries.pop_back();
+      s->index.clear();
     }
     ini.changed = true;
     return;
   }
   if (value.empty()) return;
   s->entries.push_back({key, value});
+  if (!s->index.empty()) s->index.emplace(folded(as_text(key)), s->entries.size() - 1);
   ini.changed = true;
 }

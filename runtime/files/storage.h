@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "runtime/files/limits.h"
@@ -53,6 +54,9 @@ struct IniEntry {
 struct IniSection {
   RtString name;
   std::vector<IniEntry> entries;
+  // Key (letters folded) to its first entry, made by the first look-up in a
+  // large section and dropped when entries move; never part of the file.
+  std::unordered_map<std::string, size_t> index;
 };
 struct IniFile {
   std::vector<IniSection> sections;
@@ -65,6 +69,7 @@ struct IniFile {
 void parse_ini(RtFile& f, std::vector<IniSection>& sections);
 std::string ini_text(const std::vector<IniSection>& sections);  // "[name]\r\nkey=value\r\n..."
 IniSection* find_ini_section(std::vector<IniSection>& sections, std::string_view name);
+IniEntry* find_ini_entry(IniSection& section, std::string_view key);  // the first whose key matches
 std::string_view as_text(const RtString& s);  // up to its first zero byte, as the C library sees it
 
 struct LineFileCache {

@@ -144,3 +144,24 @@ TEST_F(Ini, AnIniFileFromTheArchiveIsReadAndNeverWritten) {
   mxt_ini_open("");
   EXPECT_EQ(names_in(work()), (std::vector<std::string>{"media.sbx"}));
 }
+
+TEST_F(Ini, LargeSectionsFindTheFirstMatchThroughDeletesAndAdds) {
+  std::string text = "[Big]\r\n";
+  for (int i = 0; i < 100; ++i) text += "key" + std::to_string(i) + "=" + std::to_string(i) + "\r\n";
+  text += "KEY5=duplicate\r\n";
+  ASSERT_TRUE(write_file("big.ini", text));
+  mxt_ini_open("big.ini");
+  EXPECT_EQ(mxt_ini_get("big", "Key5", "-"), "5") << "the first of two";
+  EXPECT_EQ(mxt_ini_get("big", "key99", "-"), "99");
+  mxt_ini_put("big", "key5", "");  // the duplicate moves into its place
+  EXPECT_EQ(mxt_ini_get("big", "key5", "-"), "duplicate");
+  EXPECT_EQ(mxt_ini_get("big", "key99", "-"), "99");
+  mxt_ini_put("big", "key5", "");
+  EXPECT_EQ(mxt_ini_get("big", "key5", "-"), "-");
+  mxt_ini_put("big", "new", "n");
+  mxt_ini_put("big", "NEW", "m");
+  EXPECT_EQ(mxt_ini_get("big", "new", "-"), "m") << "set, not added twice";
+  EXPECT_EQ(mxt::rt.ini->sections[0].entries.size(), 100u);
+  mxt_ini_put("big", "key0", "zero");
+  EXPECT_EQ(mxt_ini_get("big", "KEY0", "-"), "zero");
+}
