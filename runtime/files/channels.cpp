@@ -322,8 +322,9 @@ void mxt_read_text_bytes(int channel, RtString& out, int count) {
     out = "";
     return;
   }
-  // A platform file that cannot deliver them fails before a buffer is made.
-  if (!f->memory && (!f->handle || count > f->size - f->position)) {
+  // A platform file that cannot deliver them fails before a buffer is made
+  // (its size now: a channel written anew reads back what it wrote).
+  if (!f->memory && (!f->handle || count > platform::file_size(f->handle) - f->pointer)) {
     fatal_error(RuntimeError::file_not_found);
     return;
   }

@@ -362,6 +362,7 @@ bool read_bytes(RtFile& f, void* dst, int64_t n) {
 bool write_bytes(RtFile& f, const void* src, int64_t n) {
   if (!f.handle || n < 0) return false;
   f.buffered = 0;  // what was read ahead may be what this overwrites
+  f.buffer_reaches_end = false;
   if (!sync_offset(f)) return false;
   const int64_t written = platform::write_file(f.handle, src, n);
   if (written > 0) {

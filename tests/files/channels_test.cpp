@@ -273,4 +273,17 @@ TEST_F(Channels, AppendingWritesAfterTheEndAndWritingReplaces) {
   mxt_write_text(0, "H");
   mxt_close_file(0);
   EXPECT_EQ(read_file(work() + "/log.txt"), "Header") << "a seek moves where the next write goes";
+
+  // A channel written anew can be read back: reads see what writes put there.
+  ASSERT_TRUE(mxt_open_file(0, "rw.bin", 0));
+  mxt_write_text(0, "abcd");
+  mxt_file_seek(0, 0, 0);
+  RtString got;
+  mxt_read_text_bytes(0, got, 2);  // the size known at opening is 0; a platform file reads what is there
+  EXPECT_EQ(got, "ab");
+  mxt_write_text(0, "XY");         // where the reads stopped
+  mxt_file_seek(0, 0, 0);
+  mxt_read_text_bytes(0, got, 4);
+  EXPECT_EQ(got, "abXY");
+  mxt_close_file(0);
 }
