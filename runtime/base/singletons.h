@@ -36,6 +36,9 @@ class Random;           // types: the random generator
 struct InputState;      // input: mouse, touch, keys, typed characters
 struct ArchiveSlot;     // files: a mount of the media archive
 class MemoryImages;     // files: the images in-memory names may open
+struct ChannelTable;    // files: the eight file channels
+struct IniFile;         // files: the one current INI file
+struct LineFileCache;   // files: the one cached line file
 class MusicPlayer;      // audio: the one music track and its looping
 class SocketTable;      // net: the 1024 sockets, the address family, the last socket error
 class Messaging;        // net: the network messaging object and its thread
@@ -83,6 +86,9 @@ struct Runtime {
   InputState* input = nullptr;               // step 11
   ArchiveSlot* archive[2] = {nullptr, nullptr};  // step 17: the memory mount and the file mount
   MemoryImages* memory_images = nullptr;     // step 17
+  ChannelTable* channels = nullptr;          // step 17: all eight closed
+  IniFile* ini = nullptr;                    // step 17: none open
+  LineFileCache* line_file = nullptr;        // step 17: none cached
   platform::AudioDevice* audio = nullptr;    // step 31, shared by music, sound effects and the sound of videos
   MusicPlayer* music = nullptr;              // step 31
   SoundDevice* sound_device = nullptr;       // step 31: no mixer in it without an audio device

@@ -17,6 +17,7 @@
 #include "runtime/files/archive.h"
 #include "runtime/files/files.h"
 #include "runtime/files/rtfile.h"
+#include "runtime/files/storage.h"
 #include "runtime/gfx2d/renderer.h"
 #include "runtime/input/input_state.h"
 #include "runtime/input/journal.h"
@@ -41,7 +42,11 @@ void runtime_shutdown(bool call_quit) {
   const RtString folder = program_folder();                     // 4
   if (!platform::set_current_dir(folder.str()))
     write_log_format("cannot make %s the current folder: %s\n", folder.c_str(), platform::last_file_error());
-  // [not yet] 5: open file channels are closed here.
+  // 5: the file channels close, and the INI file and the line file are written
+  //    back if they changed: after the quit callback, which may still save,
+  //    and on every way out, a fatal error's too. They go to the files they
+  //    were read from, although step 4 changed the current folder.
+  release_file_state();
   if (rt.messaging) {                                           // 6: local players removed, thread stopped
     delete rt.messaging;
     rt.messaging = nullptr;

@@ -17,6 +17,7 @@
 #include "runtime/files/directories.h"
 #include "runtime/files/files.h"
 #include "runtime/files/rtfile.h"
+#include "runtime/files/storage.h"
 #include "runtime/gfx2d/fonts.h"
 #include "runtime/gfx2d/gfx2d.h"
 #include "runtime/gfx2d/renderer.h"
@@ -194,6 +195,7 @@ StartupResult runtime_startup(int show_command, const RtString& title) {
   write_log_format("exepath=curdir= %s\n", folder.c_str());
   rt.memory_images = new MemoryImages();                        // 17
   create_archive_slots();
+  create_file_state();                                          // 17: channels closed, no INI or line file
   write_log_line("shoeboxing...\n");                            // 18
   const RtString program_file = forward_slashes(platform::program_path());
   mxt_set_archive(program_file, program_file);

@@ -10,6 +10,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -234,24 +236,119 @@ bool open_append(RtFile& f, const RtString& name) {
   if (name.empty() || is_memory_name(name.c_str())) return false;
   f.handle = platform::open_file(platform_name(name), platform::FileMode::open_or_create);
   if (!f.handle) return false;
-  if (platform::seek_file_end(f.handle) < 0) {
+  const int64_t end = platform::seek_file_end(f.handle);
+  if (end < 0) {
     close(f);
     return false;
   }
+  f.pointer = f.os_offset = end;
+  return true;
+}
+
+namespace {
+
+// The descriptor's own offset to the file pointer, when it is elsewhere.
+bool sync_offset(RtFile& f) {
+  if (f.os_offset == f.pointer) return true;
+  if (!platform::seek_file(f.handle, f.pointer)) return false;
+  f.os_offset = f.pointer;
+  return true;
+}
+
+// Reads ahead from the pointer: as much as the buffer holds, or up to the end.
+bool fill_buffer(RtFile& f) {
+  if (!f.buffer) f.buffer = std::make_unique<uint8_t[]>(static_cast<size_t>(kReadAheadBytes));
+  f.buffered = 0;
+  f.buffer_start = f.pointer;
+  f.buffer_reaches_end = false;
+  if (!sync_offset(f)) return false;
+  const int64_t got = platform::read_file(f.handle, f.buffer.get(), kReadAheadBytes);
+  if (got < 0) return false;
+  f.os_offset += got;
+  f.buffered = got;
+  f.buffer_reaches_end = got < kReadAheadBytes;
+  return true;
+}
+
+}  // namespace
+
+int64_t peek_bytes(RtFile& f, const uint8_t*& data, int64_t want) {
+  if (want < 0) return -1;
+  if (f.memory) {
+    if (f.position < 0 || f.position >= f.size) return 0;
+    data = f.memory + f.position;
+    return std::min(want, f.size - f.position);
+  }
+  if (!f.handle) return -1;
+  want = std::min(want, kReadAheadBytes);
+  int64_t offset = f.pointer - f.buffer_start;
+  const bool inside = f.buffer && offset >= 0 && offset <= f.buffered;
+  if (!inside || (offset + want > f.buffered && !f.buffer_reaches_end)) {
+    if (!fill_buffer(f)) return -1;
+    offset = 0;
+  }
+  data = f.buffer.get() + offset;
+  return std::min(want, f.buffered - offset);
+}
+
+void skip_bytes(RtFile& f, int64_t n) {
+  f.position += n;
+  if (f.handle) f.pointer += n;
+}
+
+bool own_memory_image(RtFile& f) {
+  if (!f.memory || f.memory == f.buffer.get()) return f.memory != nullptr;
+  auto copy = std::unique_ptr<uint8_t[]>(new (std::nothrow) uint8_t[static_cast<size_t>(std::max<int64_t>(f.size, 1))]);
+  if (!copy) return false;
+  if (f.size > 0) std::memcpy(copy.get(), f.memory, static_cast<size_t>(f.size));
+  f.buffer = std::move(copy);
+  f.memory = f.buffer.get();
   return true;
 }
 
 bool read_bytes(RtFile& f, void* dst, int64_t n) {
   if (n < 0) return false;
   if (f.handle) {
-    const int64_t got = platform::read_file(f.handle, dst, n);
-    if (got == n) {
-      f.position += n;
-      return true;
+    auto* out = static_cast<uint8_t*>(dst);
+    // What the read-ahead already holds.
+    const int64_t offset = f.pointer - f.buffer_start;
+    int64_t from_buffer = 0;
+    if (f.buffer && offset >= 0 && offset < f.buffered) {
+      from_buffer = std::min(n, f.buffered - offset);
+      std::memcpy(out, f.buffer.get() + offset, static_cast<size_t>(from_buffer));
+      if (from_buffer == n) {
+        f.pointer += n;
+        f.position += n;
+        return true;
+      }
     }
+    // The rest: small reads refill the buffer, large ones go straight through.
     // A read that fails leaves the file where it was, pointer and position.
-    if (got > 0 && !platform::seek_file(f.handle, f.position)) f.position += got;
-    return false;
+    const int64_t start = f.pointer;
+    const int64_t rest = n - from_buffer;
+    f.pointer = start + from_buffer;
+    if (rest < kReadAheadBytes) {
+      if (!fill_buffer(f) || f.buffered < rest) {
+        f.pointer = start;
+        return false;
+      }
+      std::memcpy(out + from_buffer, f.buffer.get(), static_cast<size_t>(rest));
+    } else {
+      f.buffered = 0;
+      if (!sync_offset(f)) {
+        f.pointer = start;
+        return false;
+      }
+      const int64_t got = platform::read_file(f.handle, out + from_buffer, rest);
+      if (got > 0) f.os_offset += got;
+      if (got != rest) {
+        f.pointer = start;
+        return false;
+      }
+    }
+    f.pointer = start + n;
+    f.position += n;
+    return true;
   }
   if (!f.memory) return false;
   const int64_t left = f.size - f.position;
@@ -264,15 +361,27 @@ bool read_bytes(RtFile& f, void* dst, int64_t n) {
 
 bool write_bytes(RtFile& f, const void* src, int64_t n) {
   if (!f.handle || n < 0) return false;
-  return platform::write_file(f.handle, src, n) == n;
+  f.buffered = 0;  // what was read ahead may be what this overwrites
+  f.buffer_reaches_end = false;
+  if (!sync_offset(f)) return false;
+  const int64_t written = platform::write_file(f.handle, src, n);
+  if (written > 0) {
+    f.os_offset += written;
+    f.pointer += written;
+  }
+  return written == n;
+}
+
+bool move_to(RtFile& f, int64_t position) {
+  if (position < 0 || (!f.handle && !f.memory)) return false;
+  f.position = position;
+  if (f.handle) f.pointer = position;  // the descriptor follows at the next read or write
+  return true;
 }
 
 bool seek_to(RtFile& f, int64_t position) {
   if (position < 0 || position > f.size) return false;
-  if (f.handle && !platform::seek_file(f.handle, position)) return false;
-  if (!f.handle && !f.memory) return false;
-  f.position = position;
-  return true;
+  return move_to(f, position);
 }
 
 bool close(RtFile& f) {
@@ -281,6 +390,12 @@ bool close(RtFile& f) {
   f.memory = nullptr;
   f.size = 0;
   f.position = 0;
+  f.pointer = 0;
+  f.buffer.reset();
+  f.buffer_start = 0;
+  f.buffered = 0;
+  f.buffer_reaches_end = false;
+  f.os_offset = 0;
   return ok;
 }
 

@@ -2,6 +2,7 @@
 // checked against these (in 64 bits) before anything is allocated or read.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace mxt::limits {
@@ -13,6 +14,12 @@ constexpr int64_t kLzoExpansion = 256;                 // LZO1X makes < 256 byte
 constexpr int64_t kMaxArchiveBytes = INT32_MAX;        // offsets are signed 32-bit
 constexpr int64_t kMaxMemoryName = UINT32_MAX;         // an in-memory name's size has 8 hex digits
 constexpr int64_t kCopyBlock = 4096;                   // file copies go in blocks of this size
+
+// Text lines (channels, INI files, line files) and reading ahead.
+constexpr int64_t kLineBytes = 1024;                   // longest line a read gives; the rest is the next line
+constexpr int kLineFileLines = 256;                    // lines 0..255 of a line file
+constexpr size_t kLineSlotBytes = 1023;                // what a put keeps of its text
+constexpr int64_t kReadAheadBytes = 64 << 10;          // a channel's read-ahead buffer
 
 // Music and video.
 constexpr int64_t kMaxMusicBytes = int64_t{256} << 20;  // a music file is held in memory while it plays

@@ -13,10 +13,12 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "runtime/files/limits.h"
 #include "runtime/types/rtstring.h"
 
 namespace mxt {
@@ -26,12 +28,29 @@ struct File;
 }
 
 // One file object over a platform file or a memory image; neither set = closed.
+//
+// Reads of a platform file go through a read-ahead buffer, so reading a file
+// value by value or line by line costs a system call per 64 KiB, not per
+// value. `position` is what the game sees; `pointer` is where the platform's
+// own file pointer stands as far as the game can tell: reads and seeks move
+// both, a write moves only the pointer (writing leaves `position` and `size`
+// alone). The descriptor's real offset is moved to `pointer` only when a
+// read or write needs it there.
 struct RtFile {
   platform::File* handle = nullptr;
   const uint8_t* memory = nullptr;
   int64_t size = 0;
   int64_t position = 0;
+
+  int64_t pointer = 0;                   // platform files: where the next read or write goes
+  std::unique_ptr<uint8_t[]> buffer;     // read-ahead of a platform file, or an owned memory image
+  int64_t buffer_start = 0;              // file offset of buffer[0]
+  int64_t buffered = 0;                  // bytes valid in the buffer
+  bool buffer_reaches_end = false;       // the last fill stopped at the end of the file
+  int64_t os_offset = 0;                 // where the descriptor's own offset stands
 };
+
+using limits::kReadAheadBytes;
 
 [[nodiscard]] bool open_read(RtFile& f, const RtString& name);    // existing file or in-memory name
 [[nodiscard]] bool open_write(RtFile& f, const RtString& name);   // create anew (read and write)
@@ -40,6 +59,14 @@ struct RtFile {
                                                                   // a failed read leaves the position
 [[nodiscard]] bool write_bytes(RtFile& f, const void* src, int64_t n);  // platform files only
 [[nodiscard]] bool seek_to(RtFile& f, int64_t position);          // 0..size
+[[nodiscard]] bool move_to(RtFile& f, int64_t position);          // any position >= 0 (past the end too)
+// Up to `want` bytes from the current position without taking them: `data`
+// points at them until the next call on the file. Fewer only at the end of
+// the file (or of the memory image); 0 there; -1 for a closed file or a
+// failed read. `want` is at most kReadAheadBytes.
+int64_t peek_bytes(RtFile& f, const uint8_t*& data, int64_t want);
+void skip_bytes(RtFile& f, int64_t n);                            // takes n peeked bytes
+bool own_memory_image(RtFile& f);                                 // a memory file reads from its own copy
 bool close(RtFile& f);                                            // false when the last writes failed; size
                                                                   // and position back to 0 either way
 

@@ -201,6 +201,13 @@ bool remove_directory(const std::string& path);       // empty directories only
 bool make_directory(const std::string& path);
 bool rename_path(const std::string& from, const std::string& to);  // replaces a file at `to` in one step
 bool append_to_file(const std::string& path, const void* data, size_t size);
+// New contents for a file, in one step that a crash, a kill or a full disk
+// cannot tear: the bytes go to a new file in the same folder, which is
+// flushed to disk and then renamed over `path` (and the folder flushed), so
+// `path` holds either its old contents or the new ones. A file that was
+// there keeps its permission bits. On failure `path` is untouched, the new
+// file is gone, and last_file_error() says why.
+bool replace_file(const std::string& path, const void* data, size_t size);
 // The whole of a file into `out`; false when it cannot be read or is larger than `limit` bytes.
 bool read_whole_file(const std::string& path, std::string& out, int64_t limit);
 

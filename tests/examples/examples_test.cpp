@@ -493,3 +493,33 @@ TEST(Examples, PlatformPrintsItsAnswersAndKeepsItsDeviceId) {
   EXPECT_TRUE(near(r.at(160, 120), {0xFF, 0xFF, 0xFF})) << "the square";
   EXPECT_TRUE(near(r.at(10, 10), {0x00, 0x20, 0x40})) << "the clear colour";
 }
+
+TEST(Examples, SavesKeepsAHighScoreTableAndASaveGameAcrossRuns) {
+  namespace fs = std::filesystem;
+  TempDir dir;
+  fs::copy_file(example("saves"), dir.file("example_saves"));
+  fs::permissions(dir.file("example_saves"), fs::perms::owner_all);
+  const Outcome first = run(dir.file("example_saves"), 3);
+  EXPECT_TRUE(first.printed("new game")) << first.result.out;
+  EXPECT_TRUE(first.printed("1. Ann 125")) << first.result.out;
+  EXPECT_TRUE(first.printed("2. - 0"));
+  run(dir.file("example_saves"), 3);
+  const Outcome third = run(dir.file("example_saves"), 3);
+  EXPECT_TRUE(third.printed("loaded level 2, score 250, Ann at 21, -0.25")) << third.result.out;
+  EXPECT_TRUE(third.printed("1. Ann 300") && third.printed("2. Ann 250") && third.printed("3. Ann 125"))
+      << third.result.out;
+  EXPECT_EQ(read_file(dir.file("scores.ini")),
+            "[Stats]\r\nruns=3\r\n[Scores]\r\nname1=Ann\r\nscore1=300\r\nname2=Ann\r\nscore2=250\r\nname3=Ann\r\n"
+            "score3=125\r\n")
+      << "written back at the end, with no save command";
+  ASSERT_EQ(third.shot.width, 320);
+  EXPECT_TRUE(near(third.at(30, 60), {0xFF, 0xC0, 0x40})) << "the first place's bar";
+  EXPECT_TRUE(near(third.at(30 + 300 / 4, 60), {0x20, 0x20, 0x20})) << "and where it ends";
+
+  // A save cut short (a crash while saving) leaves the one before it to load.
+  const std::string newest = read_file(dir.file("save2.dat"));
+  ASSERT_EQ(newest.size(), 36u);
+  ASSERT_TRUE(write_file(dir.file("save2.dat"), newest.substr(0, 20)));
+  const Outcome fourth = run(dir.file("example_saves"), 3);
+  EXPECT_TRUE(fourth.printed("loaded level 2, score 250, Ann at 21, -0.25")) << fourth.result.out;
+}

@@ -6,6 +6,7 @@
 #include "runtime/core/runtime.h"
 #include "runtime/files/archive.h"
 #include "runtime/files/rtfile.h"
+#include "runtime/files/storage.h"
 #include "runtime/gfx2d/renderer.h"
 #include "runtime/net/messaging.h"
 #include "runtime/net/sockets.h"
@@ -18,6 +19,17 @@ using mxt::rt;
 
 void reset_runtime_state() {
   mxt::release_archive_slots();
+  // Channels, the INI file and the line file start empty; what a test left
+  // changed is dropped, not written back into a folder already gone.
+  if (rt.channels)
+    for (mxt::RtFile& f : rt.channels->channel) mxt::close(f);
+  delete rt.channels;
+  delete rt.ini;
+  delete rt.line_file;
+  rt.channels = nullptr;
+  rt.ini = nullptr;
+  rt.line_file = nullptr;
+  mxt::create_file_state();
   delete rt.memory_images;
   rt.memory_images = new mxt::MemoryImages();
   delete rt.random;

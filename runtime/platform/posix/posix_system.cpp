@@ -226,6 +226,65 @@ bool append_to_file(const std::string& path, const void* data, size_t size) {
   return close(fd) == 0 && ok;
 }
 
+namespace {
+
+bool write_all(int fd, const char* p, size_t size) {
+  while (size > 0) {
+    const ssize_t w = write(fd, p, size);
+    if (w < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    p += w;
+    size -= static_cast<size_t>(w);
+  }
+  return true;
+}
+
+}  // namespace
+
+bool replace_file(const std::string& path, const void* data, size_t size) {
+  const std::string target = to_sys(path);
+  const size_t slash = target.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : target.substr(0, slash);
+  struct stat old;
+  const bool had_file = stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode);
+  // A short name of its own in the target's folder (rename works only within
+  // one file system), made exclusively so nothing planted there is followed.
+  std::string temp;
+  int fd = -1;
+  for (int n = 0; fd < 0 && n < 1000; ++n) {
+    temp = folder + "/.mxt-save-" + std::to_string(getpid()) + "-" + std::to_string(n) + ".tmp";
+    fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd < 0 && errno != EEXIST) return false;
+  }
+  if (fd < 0) return false;
+  bool ok = write_all(fd, static_cast<const char*>(data), size);
+  if (ok && had_file) ok = fchmod(fd, old.st_mode & 07777) == 0;
+  if (ok) ok = fsync(fd) == 0;
+  int why = errno;
+  if (::close(fd) != 0 && ok) {
+    ok = false;
+    why = errno;
+  }
+  if (ok && std::rename(temp.c_str(), target.c_str()) != 0) {
+    ok = false;
+    why = errno;
+  }
+  if (!ok) {
+    unlink(temp.c_str());
+    errno = why;
+    return false;
+  }
+  // The rename is an entry in the folder: flushing the folder keeps it across a power cut.
+  const int dir = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir >= 0) {
+    fsync(dir);
+    ::close(dir);
+  }
+  return true;
+}
+
 bool read_whole_file(const std::string& path, std::string& out, int64_t limit) {
   out.clear();
   File* f = open_file(path, FileMode::read);
