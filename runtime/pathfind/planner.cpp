@@ -1,0 +1,282 @@
+// The planner's set-up (cost grid, allocations) and AStarPlanner's search:
+// an indexed binary heap for the open list, one pool index per cell in
+// place of the closed-set hash.
+//
+// [SECTION] Node pool
+// [SECTION] Set-up and the cost grid
+// [SECTION] AStarPlanner: the open list
+// [SECTION] AStarPlanner: the search
+#include "runtime/pathfind/planner.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <new>
+
+#include "runtime/types/rtarray.h"
+
+namespace mxt {
+
+// ---------------------------------------------------------------------------
+// [SECTION] Node pool
+
+bool NodeFactory::allocate(int32_t size) {
+  nodes_.reset();
+  size_ = count_ = 0;
+  if (size <= 0) return false;
+  nodes_.reset(new (std::nothrow) Node[static_cast<size_t>(size)]);  // left uninitialised: taking a node sets it
+  if (!nodes_) return false;
+  size_ = size;
+  return true;
+}
+
+// ---------------------------------------------------------------------------
+// [SECTION] Set-up and the cost grid
+
+Planner::~Planner() = default;
+
+template <class T>
+bool Planner::build_cost_grid(const RtArray<T>& map, float* out) {
+  const int32_t width = map.size0, height = map.size1;
+  const T* data = map.data;
+  const size_t stride = static_cast<size_t>(map.stride1);
+  double largest = 0;
+  for (int32_t y = 0; y < height; ++y)
+    for (int32_t x = 0; x < width; ++x) {
+      const double v = static_cast<double>(data[static_cast<size_t>(x) + stride * static_cast<size_t>(y)]);
+      if (v > largest) largest = v;  // NaN is never larger
+    }
+  if (!(largest > 0)) return false;
+  const bool infinite = std::isinf(largest);
+  for (int32_t y = 0; y < height; ++y)
+    for (int32_t x = 0; x < width; ++x) {
+      const double v = static_cast<double>(data[static_cast<size_t>(x) + stride * static_cast<size_t>(y)]);
+      float c = -1;
+      if (v > 0) c = infinite ? (std::isinf(v) ? 2.0f : 1.0f) : static_cast<float>(v / largest + 1.0);
+      out[static_cast<size_t>(x) + static_cast<size_t>(width) * static_cast<size_t>(y)] = c;
+    }
+  return true;
+}
+template bool Planner::build_cost_grid(const RtArray<double>&, float*);
+template bool Planner::build_cost_grid(const RtArray<int>&, float*);
+
+bool Planner::set_up(const RtArray<double>& map, const PlannerParams& params) { return set_up_map(map, params); }
+bool Planner::set_up(const RtArray<int>& map, const PlannerParams& params) { return set_up_map(map, params); }
+
+template <class T>
+bool Planner::set_up_map(const RtArray<T>& map, const PlannerParams& params) {
+  reset();
+  out_of_memory_ = false;
+  // A map has two dimensions; a one-dimensional array has no second size and
+  // so no cell a request can name.
+  width_ = map.size0;
+  height_ = map.dims >= 2 ? map.size1 : 0;
+  if (!map.data || !request_ok(params.start_x, params.start_y, params.goal_x, params.goal_y)) {
+    cost_.reset();
+    return false;
+  }
+  const int32_t cells = width_ * height_;  // the array's element count bounds it: no overflow
+  cost_.reset(new (std::nothrow) float[static_cast<size_t>(cells)]);
+  if (!cost_) {
+    out_of_memory_ = true;
+    return false;
+  }
+  if (!build_cost_grid(map, cost_.get())) {
+    cost_.reset();
+    return false;
+  }
+  const int32_t pool = params.pool_size > 0 ? params.pool_size : cells;
+  const int32_t open = params.open_capacity > 0 ? params.open_capacity : cells;
+  if (!factory_.allocate(pool) || !allocate(cells, open)) {
+    cost_.reset();
+    factory_ = NodeFactory();
+    out_of_memory_ = true;
+    return false;
+  }
+  params_ = params;
+  // NaN is no weight at all: it searches by cost alone, like 0.
+  weight_ = std::isnan(params.weight) ? 0.0f : static_cast<float>(std::fmin(std::fmax(params.weight, 0.0), 1.0));
+  run_count_ = 0;
+  done_ = true;
+  return true;
+}
+
+bool Planner::retarget(int32_t start_x, int32_t start_y, int32_t goal_x, int32_t goal_y) {
+  if (!cost_ || !request_ok(start_x, start_y, goal_x, goal_y)) return false;
+  reset();
+  params_.start_x = start_x;
+  params_.start_y = start_y;
+  params_.goal_x = goal_x;
+  params_.goal_y = goal_y;
+  return true;
+}
+
+void Planner::start() {
+  done_ = false;
+  run_count_ = 0;
+  result_ = nullptr;
+}
+
+void Planner::reset() {
+  factory_.give_back_all();
+  result_ = nullptr;
+  done_ = true;
+}
+
+// ---------------------------------------------------------------------------
+// [SECTION] AStarPlanner: the open list
+
+bool AStarPlanner::allocate(int32_t cells, int32_t open_capacity) {
+  heap_.reset(new (std::nothrow) Entry[static_cast<size_t>(open_capacity)]);
+  position_.reset(new (std::nothrow) int32_t[static_cast<size_t>(factory_.size())]);
+  cell_node_.reset(new (std::nothrow) int32_t[static_cast<size_t>(cells)]());
+  heap_capacity_ = open_capacity;
+  heap_size_ = 0;
+  return heap_ && position_ && cell_node_;
+}
+
+void AStarPlanner::place(int32_t at, const Entry& e) {
+  heap_[ix(at)] = e;
+  position_[ix(e.node)] = at;
+}
+
+void AStarPlanner::sift_up(int32_t at, Entry e) {
+  while (at > 0) {
+    const int32_t parent = (at - 1) / 2;
+    if (!before(e, heap_[ix(parent)])) break;
+    place(at, heap_[ix(parent)]);
+    at = parent;
+  }
+  place(at, e);
+}
+
+void AStarPlanner::sift_down(int32_t at, Entry e) {
+  for (;;) {
+    int32_t child = 2 * at + 1;
+    if (child >= heap_size_) break;
+    if (child + 1 < heap_size_ && before(heap_[ix(child + 1)], heap_[ix(child)])) ++child;
+    if (!before(heap_[ix(child)], e)) break;
+    place(at, heap_[ix(child)]);
+    at = child;
+  }
+  place(at, e);
+}
+
+void AStarPlanner::reposition(int32_t at) {
+  const Entry e = heap_[ix(at)];
+  if (at > 0 && before(e, heap_[ix((at - 1) / 2)]))
+    sift_up(at, e);
+  else
+    sift_down(at, e);
+}
+
+bool AStarPlanner::push(Node* n) {
+  if (heap_size_ >= heap_capacity_) return false;
+  sift_up(heap_size_++, Entry{n->f, factory_.index_of(n), order_++});
+  return true;
+}
+
+// ---------------------------------------------------------------------------
+// [SECTION] AStarPlanner: the search
+
+void AStarPlanner::reset() {
+  if (cell_node_) {
+    for (int32_t i = 0; i < factory_.count(); ++i) {
+      const Node* n = factory_.item(i);
+      cell_node_[static_cast<size_t>(n->x) + static_cast<size_t>(width_) * static_cast<size_t>(n->y)] = 0;
+    }
+  }
+  heap_size_ = 0;
+  order_ = 0;
+  stuck_ = false;
+  Planner::reset();
+}
+
+void AStarPlanner::start() {
+  if (factory_.count() > 0 || heap_size_ > 0) reset();
+  Planner::start();
+  if (!cost_) {
+    stuck_ = true;
+    return;
+  }
+  Node* n = factory_.take();
+  if (!n) {
+    stuck_ = true;
+    return;
+  }
+  *n = Node{nullptr, params_.start_x, params_.start_y, 0.0f, 0.0f, nullptr};
+  cell_node_[static_cast<size_t>(n->x) + static_cast<size_t>(width_) * static_cast<size_t>(n->y)] = factory_.index_of(n) + 1;
+  if (!push(n)) stuck_ = true;
+}
+
+void AStarPlanner::visit(Node* from, int32_t nx, int32_t ny, float step) {
+  if (!inside(nx, ny)) return;
+  const size_t cell = static_cast<size_t>(nx) + static_cast<size_t>(width_) * static_cast<size_t>(ny);
+  const float c = cost_[cell];
+  if (c == -1.0f) return;
+  const float g = step == 1.0f ? from->g + c : from->g + c * step;
+  const int32_t h = std::abs(params_.goal_x - nx) + std::abs(params_.goal_y - ny);
+  const float f = mix_priority(g, h, weight_);
+  const int32_t known = cell_node_[cell];
+  if (known == 0) {
+    Node* n = factory_.take();
+    if (!n) {
+      stuck_ = true;
+      return;
+    }
+    *n = Node{from, nx, ny, f, g, nullptr};
+    cell_node_[cell] = factory_.index_of(n) + 1;
+    if (!push(n)) stuck_ = true;
+    return;
+  }
+  Node* n = factory_.item(known - 1);
+  if (!(n->g > g)) return;
+  n->parent = from;
+  n->g = g;
+  n->f = f;
+  const int32_t at = position_[ix(known - 1)];
+  if (at == kClosed) {  // reopened: a weight above one half overestimates
+    if (!push(n)) stuck_ = true;
+    return;
+  }
+  heap_[ix(at)].f = f;
+  heap_[ix(at)].order = order_++;  // taken out and put in again: it goes in front of its equals
+  reposition(at);
+}
+
+bool AStarPlanner::run() {
+  ++run_count_;
+  const bool diagonal = params_.diagonal_moves;
+  const float d = params_.diagonal_cost ? kDiagonalCost : 1.0f;
+  while (heap_size_ > 0 && !stuck_) {
+    const Entry top = heap_[0];
+    if (--heap_size_ > 0) sift_down(0, heap_[ix(heap_size_)]);
+    position_[ix(top.node)] = kClosed;  // its own cell is none of its neighbours, so closing it now changes nothing
+    Node* n = factory_.item(top.node);
+    const int32_t x = n->x, y = n->y;
+    if (x == params_.goal_x && y == params_.goal_y) {
+      result_ = n;
+      done_ = true;
+      return true;
+    }
+    if (diagonal) {
+      visit(n, x - 1, y - 1, d);
+      visit(n, x, y - 1, 1.0f);
+      visit(n, x + 1, y - 1, d);
+      visit(n, x + 1, y, 1.0f);
+      visit(n, x - 1, y, 1.0f);
+      visit(n, x - 1, y + 1, d);
+      visit(n, x, y + 1, 1.0f);
+      visit(n, x + 1, y + 1, d);
+    } else {
+      visit(n, x, y - 1, 1.0f);
+      visit(n, x + 1, y, 1.0f);
+      visit(n, x - 1, y, 1.0f);
+      visit(n, x, y + 1, 1.0f);
+    }
+  }
+  // Run empty, or out of nodes or open-list room: no path either way.
+  done_ = true;
+  return false;
+}
+
+}  // namespace mxt
