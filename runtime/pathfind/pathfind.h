@@ -25,10 +25,10 @@
 
 int mxt_find_path(const RtArray<double>& map, RtArray<int>& path, double weight,
                   int start_x, int start_y, int goal_x, int goal_y);  // cells on the path, start and goal included
-                   // [fails: 0, path untouched or sized 0; error 7 for a map too large to search]
+                   // [fails: 0, the path untouched or sized 0 (see above); fails: 0, error 7 for a map too large to search]
 int mxt_find_path_to_numbers(const RtArray<double>& map, RtArray<double>& path, double weight,
                              int start_x, int start_y, int goal_x, int goal_y);  // the same, the path in a number array
-                   // [fails: 0, path untouched or sized 0; error 7 for a map too large to search]
+                   // [fails: 0, the path untouched or sized 0 (see above); fails: 0, error 7 for a map too large to search]
 int mxt_find_path_int_map(const RtArray<int>& map, RtArray<int>& path, double weight,
                           int start_x, int start_y, int goal_x, int goal_y);  // the same over an integer map
-                   // [fails: 0, path untouched or sized 0; error 7 for a map too large to search]
+                   // [fails: 0, the path untouched or sized 0 (see above); fails: 0, error 7 for a map too large to search]

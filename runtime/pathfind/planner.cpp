@@ -129,9 +129,11 @@ bool AStarPlanner::allocate(int32_t cells, int32_t open_capacity) {
   heap_.reset(new (std::nothrow) Entry[static_cast<size_t>(open_capacity)]);
   position_.reset(new (std::nothrow) int32_t[static_cast<size_t>(factory_.size())]);
   cell_node_.reset(new (std::nothrow) int32_t[static_cast<size_t>(cells)]());
+  flood_.reset(new (std::nothrow) int32_t[static_cast<size_t>(cells)]);
+  flooded_.reset(new (std::nothrow) uint64_t[static_cast<size_t>(cells) / 64 + 1]);
   heap_capacity_ = open_capacity;
   heap_size_ = 0;
-  return heap_ && position_ && cell_node_;
+  return heap_ && position_ && cell_node_ && flood_ && flooded_;
 }
 
 void AStarPlanner::place(int32_t at, const Entry& e) {
@@ -188,6 +190,8 @@ void AStarPlanner::reset() {
   heap_size_ = 0;
   order_ = 0;
   stuck_ = false;
+  expansions_ = 0;
+  reach_checked_ = false;
   Planner::reset();
 }
 
@@ -198,7 +202,8 @@ void AStarPlanner::start() {
     stuck_ = true;
     return;
   }
-  Node* n = factory_.take();
+  // A wall on the goal is never entered: no path, without searching for one.
+  Node* n = cost(params_.goal_x, params_.goal_y) == -1.0f ? nullptr : factory_.take();
   if (!n) {
     stuck_ = true;
     return;
@@ -243,6 +248,34 @@ void AStarPlanner::visit(Node* from, int32_t nx, int32_t ny, float step) {
   reposition(at);
 }
 
+bool AStarPlanner::goal_reachable() {
+  const size_t cells = static_cast<size_t>(width_) * static_cast<size_t>(height_);
+  for (size_t i = 0; i < cells / 64 + 1; ++i) flooded_[i] = 0;
+  auto mark = [&](int32_t x, int32_t y) {
+    const size_t c = ix(x) + ix(width_) * ix(y);
+    if (flooded_[c / 64] & (uint64_t{1} << (c % 64))) return false;
+    flooded_[c / 64] |= uint64_t{1} << (c % 64);
+    return true;
+  };
+  int32_t head = 0, tail = 0;
+  flood_[ix(tail++)] = params_.goal_x + width_ * params_.goal_y;
+  mark(params_.goal_x, params_.goal_y);
+  const int32_t step = params_.diagonal_moves ? 1 : 2;  // every neighbour, or the orthogonal ones
+  static constexpr int32_t kDx[8] = {-1, 0, 1, 1, 1, 0, -1, -1}, kDy[8] = {-1, -1, -1, 0, 1, 1, 1, 0};
+  while (head < tail) {
+    const int32_t c = flood_[ix(head++)];
+    const int32_t x = c % width_, y = c / width_;
+    for (int32_t k = step == 1 ? 0 : 1; k < 8; k += step) {
+      const int32_t nx = x + kDx[k], ny = y + kDy[k];
+      if (!inside(nx, ny)) continue;
+      if (nx == params_.start_x && ny == params_.start_y) return true;  // the start may be a wall: it is only left
+      if (cost(nx, ny) == -1.0f || !mark(nx, ny)) continue;
+      flood_[ix(tail++)] = nx + width_ * ny;
+    }
+  }
+  return false;
+}
+
 bool AStarPlanner::run() {
   ++run_count_;
   const bool diagonal = params_.diagonal_moves;
@@ -257,6 +290,10 @@ bool AStarPlanner::run() {
       result_ = n;
       done_ = true;
       return true;
+    }
+    if (++expansions_ > 2 * static_cast<int64_t>(factory_.count()) + 1024 && !reach_checked_) {
+      reach_checked_ = true;
+      if (!goal_reachable()) break;
     }
     if (diagonal) {
       visit(n, x - 1, y - 1, d);
@@ -274,7 +311,8 @@ bool AStarPlanner::run() {
       visit(n, x, y + 1, 1.0f);
     }
   }
-  // Run empty, or out of nodes or open-list room: no path either way.
+  // Run empty, out of nodes or open-list room, or the goal out of reach: no
+  // path either way.
   done_ = true;
   return false;
 }

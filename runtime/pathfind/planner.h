@@ -176,6 +176,7 @@ class AStarPlanner : public Planner {
   void sift_up(int32_t at, Entry e);
   void sift_down(int32_t at, Entry e);
   void visit(Node* from, int32_t nx, int32_t ny, float step);
+  bool goal_reachable();           // a flood from the goal, looking for the start
 
   static constexpr int32_t kClosed = -1;  // heap position of a node in the closed set
 
@@ -186,6 +187,15 @@ class AStarPlanner : public Planner {
   std::unique_ptr<int32_t[]> cell_node_; // per cell: pool index + 1 of its node, 0 for none
   uint64_t order_ = 0;
   bool stuck_ = false;                   // the pool or the open list ran out
+  // Above a weight of one half a closed cell is opened again whenever a
+  // cheaper way to it turns up, and with the goal walled off that can go on
+  // for minutes over a large map. The answer then is "no path" whatever the
+  // search does, so once the expansions pass twice the nodes the planner
+  // asks once whether the goal can be reached at all.
+  int64_t expansions_ = 0;
+  bool reach_checked_ = false;
+  std::unique_ptr<int32_t[]> flood_;     // the flood's queue of cells
+  std::unique_ptr<uint64_t[]> flooded_;  // a bit per cell
 };
 
 }  // namespace mxt
