@@ -8,6 +8,8 @@
 // [SECTION] AStarPlanner: the search
 #include "runtime/pathfind/planner.h"
 
+#include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdlib>
 #include <new>
@@ -136,14 +138,42 @@ bool AStarPlanner::allocate(int32_t cells, int32_t open_capacity) {
   return heap_ && position_ && cell_node_ && flood_ && flooded_;
 }
 
-void AStarPlanner::place(int32_t at, const Entry& e) {
+// A four-way heap: half the depth of a binary one, and the four children
+// of an entry share a cache line.
+constexpr int32_t kArity = 4;
+
+uint64_t AStarPlanner::key_of(float f, uint32_t order) {
+  // Adding +0 turns -0 into +0, which the float compare holds equal. Bits of
+  // a negative float are flipped so that their order is the floats' order.
+  uint32_t bits = std::bit_cast<uint32_t>(f + 0.0f);
+  bits = (bits & 0x80000000u) ? ~bits : (bits | 0x80000000u);
+  return (static_cast<uint64_t>(bits) << 32) | order;
+}
+
+uint32_t AStarPlanner::next_order() {
+  if (order_ >= order_limit_) {
+    // Sorted by key, the open list is still a heap; numbered 0, 1, 2, ... in
+    // that order, it keeps every tie as it was. std::sort allocates nothing.
+    Entry* begin = heap_.get();
+    std::sort(begin, begin + heap_size_, before);
+    for (int32_t i = 0; i < heap_size_; ++i) {
+      Entry& e = heap_[ix(i)];
+      e.key = (e.key & 0xFFFFFFFF00000000u) | static_cast<uint32_t>(i);
+      position_[ix(e.node)] = i;
+    }
+    order_ = static_cast<uint32_t>(heap_size_);
+  }
+  return order_++;
+}
+
+inline void AStarPlanner::place(int32_t at, const Entry& e) {
   heap_[ix(at)] = e;
   position_[ix(e.node)] = at;
 }
 
 void AStarPlanner::sift_up(int32_t at, Entry e) {
   while (at > 0) {
-    const int32_t parent = (at - 1) / 2;
+    const int32_t parent = (at - 1) / kArity;
     if (!before(e, heap_[ix(parent)])) break;
     place(at, heap_[ix(parent)]);
     at = parent;
@@ -153,9 +183,12 @@ void AStarPlanner::sift_up(int32_t at, Entry e) {
 
 void AStarPlanner::sift_down(int32_t at, Entry e) {
   for (;;) {
-    int32_t child = 2 * at + 1;
-    if (child >= heap_size_) break;
-    if (child + 1 < heap_size_ && before(heap_[ix(child + 1)], heap_[ix(child)])) ++child;
+    const int32_t first = kArity * at + 1;
+    if (first >= heap_size_) break;
+    const int32_t last = first + kArity < heap_size_ ? first + kArity : heap_size_;
+    int32_t child = first;
+    for (int32_t c = first + 1; c < last; ++c)
+      if (before(heap_[ix(c)], heap_[ix(child)])) child = c;
     if (!before(heap_[ix(child)], e)) break;
     place(at, heap_[ix(child)]);
     at = child;
@@ -165,7 +198,7 @@ void AStarPlanner::sift_down(int32_t at, Entry e) {
 
 void AStarPlanner::reposition(int32_t at) {
   const Entry e = heap_[ix(at)];
-  if (at > 0 && before(e, heap_[ix((at - 1) / 2)]))
+  if (at > 0 && before(e, heap_[ix((at - 1) / kArity)]))
     sift_up(at, e);
   else
     sift_down(at, e);
@@ -173,7 +206,8 @@ void AStarPlanner::reposition(int32_t at) {
 
 bool AStarPlanner::push(Node* n) {
   if (heap_size_ >= heap_capacity_) return false;
-  sift_up(heap_size_++, Entry{n->f, factory_.index_of(n), order_++});
+  const uint64_t key = key_of(n->f, next_order());
+  sift_up(heap_size_++, Entry{key, factory_.index_of(n)});
   return true;
 }
 
@@ -213,7 +247,7 @@ void AStarPlanner::start() {
   if (!push(n)) stuck_ = true;
 }
 
-void AStarPlanner::visit(Node* from, int32_t nx, int32_t ny, float step) {
+[[gnu::always_inline]] inline void AStarPlanner::visit(Node* from, int32_t nx, int32_t ny, float step) {
   if (!inside(nx, ny)) return;
   const size_t cell = static_cast<size_t>(nx) + static_cast<size_t>(width_) * static_cast<size_t>(ny);
   const float c = cost_[cell];
@@ -238,13 +272,13 @@ void AStarPlanner::visit(Node* from, int32_t nx, int32_t ny, float step) {
   n->parent = from;
   n->g = g;
   n->f = f;
-  const int32_t at = position_[ix(known - 1)];
-  if (at == kClosed) {  // reopened: a weight above one half overestimates
+  if (position_[ix(known - 1)] == kClosed) {  // reopened: a weight above one half overestimates
     if (!push(n)) stuck_ = true;
     return;
   }
-  heap_[ix(at)].f = f;
-  heap_[ix(at)].order = order_++;  // taken out and put in again: it goes in front of its equals
+  const uint32_t order = next_order();  // before the position: renumbering may move entries
+  const int32_t at = position_[ix(known - 1)];
+  heap_[ix(at)].key = key_of(f, order);  // taken out and put in again: behind its equals in leaving
   reposition(at);
 }
 

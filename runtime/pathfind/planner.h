@@ -23,6 +23,7 @@
 #pragma once
 
 #include <cstddef>
+#include <climits>
 #include <cstdint>
 #include <memory>
 
@@ -158,18 +159,23 @@ class AStarPlanner : public Planner {
   void start() override;
   bool run() override;
   void reset() override;
+  // Insertion numbers are 32 bits; a search that uses them all renumbers
+  // the open list in order and goes on. A test lowers the limit to see it.
+  void limit_insertion_numbers(uint32_t limit) { order_limit_ = limit; }
 
  protected:
   bool allocate(int32_t cells, int32_t open_capacity) override;
 
  private:
-  // A heap entry: the node's key and its pool index.
+  // A heap entry: the node's key and its pool index. The key is f's bits
+  // (ordered as the floats are) above the insertion number, so one integer
+  // compare orders by f and, among equal f, by the earlier insertion.
   struct Entry {
-    float f;
+    uint64_t key;
     int32_t node;
-    uint64_t order;  // insertion number: among equal f the smaller leaves first
   };
-  static bool before(const Entry& a, const Entry& b) { return a.f < b.f || (a.f == b.f && a.order < b.order); }
+  static uint64_t key_of(float f, uint32_t order);
+  static bool before(const Entry& a, const Entry& b) { return a.key < b.key; }
   bool push(Node* n);              // false when the open list is full
   void reposition(int32_t at);     // restores the heap around a changed entry
   void place(int32_t at, const Entry& e);
@@ -177,6 +183,7 @@ class AStarPlanner : public Planner {
   void sift_down(int32_t at, Entry e);
   void visit(Node* from, int32_t nx, int32_t ny, float step);
   bool goal_reachable();           // a flood from the goal, looking for the start
+  uint32_t next_order();           // the next insertion number, renumbering the heap when they run out
 
   static constexpr int32_t kClosed = -1;  // heap position of a node in the closed set
 
@@ -185,7 +192,8 @@ class AStarPlanner : public Planner {
   int32_t heap_capacity_ = 0;
   std::unique_ptr<int32_t[]> position_;  // per pool node: its heap index, or kClosed
   std::unique_ptr<int32_t[]> cell_node_; // per cell: pool index + 1 of its node, 0 for none
-  uint64_t order_ = 0;
+  uint32_t order_ = 0;
+  uint32_t order_limit_ = UINT32_MAX;
   bool stuck_ = false;                   // the pool or the open list ran out
   // Above a weight of one half a closed cell is opened again whenever a
   // cheaper way to it turns up, and with the goal walled off that can go on
