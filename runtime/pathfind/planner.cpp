@@ -130,7 +130,9 @@ void Planner::reset() {
 bool AStarPlanner::allocate(int32_t cells, int32_t open_capacity) {
   heap_.reset(new (std::nothrow) Entry[static_cast<size_t>(open_capacity)]);
   position_.reset(new (std::nothrow) int32_t[static_cast<size_t>(factory_.size())]);
-  cell_node_.reset(new (std::nothrow) int32_t[static_cast<size_t>(cells)]());
+  cell_node_.reset(new (std::nothrow) Cell[static_cast<size_t>(cells)]);
+  if (cell_node_)
+    for (int32_t i = 0; i < cells; ++i) cell_node_[ix(i)] = Cell{cost_[ix(i)], 0};
   flood_.reset(new (std::nothrow) int32_t[static_cast<size_t>(cells)]);
   flooded_.reset(new (std::nothrow) uint64_t[static_cast<size_t>(cells) / 64 + 1]);
   heap_capacity_ = open_capacity;
@@ -196,6 +198,26 @@ void AStarPlanner::sift_down(int32_t at, Entry e) {
   place(at, e);
 }
 
+// Takes the top away: the hole runs down along the smaller children to a
+// leaf and the last entry rises from there, which is where it mostly
+// belongs, saving the compares a sift from the top would make.
+void AStarPlanner::pop_top() {
+  if (--heap_size_ == 0) return;
+  const Entry last = heap_[ix(heap_size_)];
+  int32_t at = 0;
+  for (;;) {
+    const int32_t first = kArity * at + 1;
+    if (first >= heap_size_) break;
+    const int32_t end = first + kArity < heap_size_ ? first + kArity : heap_size_;
+    int32_t child = first;
+    for (int32_t c = first + 1; c < end; ++c)
+      if (before(heap_[ix(c)], heap_[ix(child)])) child = c;
+    place(at, heap_[ix(child)]);
+    at = child;
+  }
+  sift_up(at, last);
+}
+
 void AStarPlanner::reposition(int32_t at) {
   const Entry e = heap_[ix(at)];
   if (at > 0 && before(e, heap_[ix((at - 1) / kArity)]))
@@ -218,7 +240,7 @@ void AStarPlanner::reset() {
   if (cell_node_) {
     for (int32_t i = 0; i < factory_.count(); ++i) {
       const Node* n = factory_.item(i);
-      cell_node_[static_cast<size_t>(n->x) + static_cast<size_t>(width_) * static_cast<size_t>(n->y)] = 0;
+      cell_node_[static_cast<size_t>(n->x) + static_cast<size_t>(width_) * static_cast<size_t>(n->y)].node = 0;
     }
   }
   heap_size_ = 0;
@@ -243,19 +265,23 @@ void AStarPlanner::start() {
     return;
   }
   *n = Node{nullptr, params_.start_x, params_.start_y, 0.0f, 0.0f, nullptr};
-  cell_node_[static_cast<size_t>(n->x) + static_cast<size_t>(width_) * static_cast<size_t>(n->y)] = factory_.index_of(n) + 1;
+  cell_node_[static_cast<size_t>(n->x) + static_cast<size_t>(width_) * static_cast<size_t>(n->y)].node = factory_.index_of(n) + 1;
   if (!push(n)) stuck_ = true;
 }
 
 [[gnu::always_inline]] inline void AStarPlanner::visit(Node* from, int32_t nx, int32_t ny, float step) {
-  if (!inside(nx, ny)) return;
+  if (inside(nx, ny)) visit_inside(from, nx, ny, step);
+}
+
+[[gnu::always_inline]] inline void AStarPlanner::visit_inside(Node* from, int32_t nx, int32_t ny, float step) {
   const size_t cell = static_cast<size_t>(nx) + static_cast<size_t>(width_) * static_cast<size_t>(ny);
-  const float c = cost_[cell];
+  Cell& here = cell_node_[cell];
+  const float c = here.cost;
   if (c == -1.0f) return;
   const float g = step == 1.0f ? from->g + c : from->g + c * step;
   const int32_t h = std::abs(params_.goal_x - nx) + std::abs(params_.goal_y - ny);
   const float f = mix_priority(g, h, weight_);
-  const int32_t known = cell_node_[cell];
+  const int32_t known = here.node;
   if (known == 0) {
     Node* n = factory_.take();
     if (!n) {
@@ -263,7 +289,7 @@ void AStarPlanner::start() {
       return;
     }
     *n = Node{from, nx, ny, f, g, nullptr};
-    cell_node_[cell] = factory_.index_of(n) + 1;
+    here.node = factory_.index_of(n) + 1;
     if (!push(n)) stuck_ = true;
     return;
   }
@@ -316,7 +342,7 @@ bool AStarPlanner::run() {
   const float d = params_.diagonal_cost ? kDiagonalCost : 1.0f;
   while (heap_size_ > 0 && !stuck_) {
     const Entry top = heap_[0];
-    if (--heap_size_ > 0) sift_down(0, heap_[ix(heap_size_)]);
+    pop_top();
     position_[ix(top.node)] = kClosed;  // its own cell is none of its neighbours, so closing it now changes nothing
     Node* n = factory_.item(top.node);
     const int32_t x = n->x, y = n->y;
@@ -339,10 +365,11 @@ bool AStarPlanner::run() {
       visit(n, x, y + 1, 1.0f);
       visit(n, x + 1, y + 1, d);
     } else {
-      visit(n, x, y - 1, 1.0f);
-      visit(n, x + 1, y, 1.0f);
-      visit(n, x - 1, y, 1.0f);
-      visit(n, x, y + 1, 1.0f);
+      // The bounds each direction can cross, checked here; visit checks all.
+      if (y > 0) visit_inside(n, x, y - 1, 1.0f);
+      if (x + 1 < width_) visit_inside(n, x + 1, y, 1.0f);
+      if (x > 0) visit_inside(n, x - 1, y, 1.0f);
+      if (y + 1 < height_) visit_inside(n, x, y + 1, 1.0f);
     }
   }
   // Run empty, out of nodes or open-list room, or the goal out of reach: no

@@ -181,7 +181,9 @@ class AStarPlanner : public Planner {
   void place(int32_t at, const Entry& e);
   void sift_up(int32_t at, Entry e);
   void sift_down(int32_t at, Entry e);
+  void pop_top();
   void visit(Node* from, int32_t nx, int32_t ny, float step);
+  void visit_inside(Node* from, int32_t nx, int32_t ny, float step);
   bool goal_reachable();           // a flood from the goal, looking for the start
   uint32_t next_order();           // the next insertion number, renumbering the heap when they run out
 
@@ -191,7 +193,13 @@ class AStarPlanner : public Planner {
   int32_t heap_size_ = 0;
   int32_t heap_capacity_ = 0;
   std::unique_ptr<int32_t[]> position_;  // per pool node: its heap index, or kClosed
-  std::unique_ptr<int32_t[]> cell_node_; // per cell: pool index + 1 of its node, 0 for none
+  // Per cell its cost and its node (pool index + 1, 0 for none), side by
+  // side: a neighbour's visit then reads one place in memory, not two.
+  struct Cell {
+    float cost;
+    int32_t node;
+  };
+  std::unique_ptr<Cell[]> cell_node_;
   uint32_t order_ = 0;
   uint32_t order_limit_ = UINT32_MAX;
   bool stuck_ = false;                   // the pool or the open list ran out
