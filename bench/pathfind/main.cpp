@@ -292,47 +292,47 @@ mxt::PlannerParams params_for(const std::pair<int, int>& pair, double weight) {
   return p;
 }
 
-// The planner's searches on one set-up; the goal's g per pair.
-double time_search(const Map& m, double weight, std::vector<float>& found, long& allocations) {
+struct Times {
+  double search = 0, peer = 0, command = 0;  // ms, summed over the pairs
+  long allocations = 0;                      // during the planner's searches
+  int agree = 0;
+};
+
+// The three, pair by pair in turn, so that a machine whose load changes
+// during the run slows them alike.
+Times time_pairs(const Map& m, const Graph& graph, double weight) {
+  Times t;
   mxt::AStarPlanner planner;
   planner.set_up(m.values, params_for(m.pairs[0], weight));
-  found.assign(m.pairs.size(), -1);
-  const long before = g_allocations.load();
-  const auto t0 = Clock::now();
-  for (size_t i = 0; i < m.pairs.size(); ++i) {
-    const auto& [s, g] = m.pairs[i];
+  BoostSearch boost_search(graph);
+  GreedySearch greedy(m.cost);
+  RtArray<int> path;
+  for (const auto& [s, g] : m.pairs) {
+    const long before = g_allocations.load();
+    auto t0 = Clock::now();
     planner.retarget(s % kSide, s / kSide, g % kSide, g / kSide);
     planner.start();
-    if (planner.run()) found[i] = planner.result()->g;
+    const float ours = planner.run() ? planner.result()->g : -1;
     planner.reset();
-  }
-  const double ms = ms_since(t0);
-  allocations = g_allocations.load() - before;
-  return ms;
-}
+    t.search += ms_since(t0);
+    t.allocations += g_allocations.load() - before;
 
-double time_command(const Map& m, double weight) {
-  RtArray<int> path;
-  long cells = 0;
-  const auto t0 = Clock::now();
-  for (const auto& [s, g] : m.pairs) cells += mxt_find_path(m.values, path, weight, s % kSide, s / kSide, g % kSide, g / kSide);
-  const double ms = ms_since(t0);
-  if (cells == 0) std::printf("  (no paths?)\n");
-  return ms;
-}
+    t0 = Clock::now();
+    const float theirs = weight >= 1 ? static_cast<float>(greedy.run(s, g)) : boost_search.run(s, g, weight);
+    t.peer += ms_since(t0);
 
-double time_peer(const Map& m, const Graph& graph, double weight, std::vector<float>& found) {
-  found.assign(m.pairs.size(), -1);
-  if (weight >= 1) {
-    GreedySearch greedy(m.cost);
-    const auto t0 = Clock::now();
-    for (size_t i = 0; i < m.pairs.size(); ++i) found[i] = static_cast<float>(greedy.run(m.pairs[i].first, m.pairs[i].second));
-    return ms_since(t0);
+    t0 = Clock::now();
+    mxt_find_path(m.values, path, weight, s % kSide, s / kSide, g % kSide, g / kSide);
+    t.command += ms_since(t0);
+
+    // Up to one half both searches are optimal: the same cost, up to float
+    // rounding in another order. At 1 both must find a path.
+    if (weight >= 1)
+      t.agree += ours > 0 && theirs > 0;
+    else
+      t.agree += std::fabs(ours - theirs) <= 1e-4f * std::fmax(1.0f, theirs);
   }
-  BoostSearch boost_search(graph);
-  const auto t0 = Clock::now();
-  for (size_t i = 0; i < m.pairs.size(); ++i) found[i] = boost_search.run(m.pairs[i].first, m.pairs[i].second, weight);
-  return ms_since(t0);
+  return t;
 }
 
 double time_list(const Map& m, double weight, size_t pairs) {
@@ -367,24 +367,12 @@ int main(int argc, char** argv) {
     prepare(m, pairs);
     const Graph graph = grid_graph(m);
     for (double weight : {0.0, 0.5, 1.0}) {
-      std::vector<float> ours, theirs;
-      long allocations = 0;
-      const double search = time_search(m, weight, ours, allocations) / pairs;
-      const double peer = time_peer(m, graph, weight, theirs) / pairs;
-      const double command = time_command(m, weight) / pairs;
+      const Times t = time_pairs(m, graph, weight);
+      const double search = t.search / pairs, peer = t.peer / pairs, command = t.command / pairs;
       const double list = list_pairs > 0 ? time_list(m, weight, static_cast<size_t>(list_pairs)) / list_pairs : 0;
-      // At weights up to one half both searches are optimal: the same cost,
-      // up to float rounding in a different order. At 1 both find a path.
-      int agree = 0;
-      for (size_t i = 0; i < ours.size(); ++i) {
-        if (weight >= 1)
-          agree += ours[i] > 0 && theirs[i] > 0;
-        else
-          agree += std::fabs(ours[i] - theirs[i]) <= 1e-4f * std::fmax(1.0f, theirs[i]);
-      }
       std::printf("%-10s %6.1f | %9.4f %9ld | %9.4f %6.2f | %9.4f %6.2f | %9.2f %6.0f | %d/%d %s\n", m.name.c_str(), weight,
-                  search, allocations, peer, search / peer, command, command / peer, list, list > 0 ? list / search : 0,
-                  agree, pairs, weight >= 1 ? "found by both" : "same cost");
+                  search, t.allocations, peer, search / peer, command, command / peer, list, list > 0 ? list / search : 0,
+                  t.agree, pairs, weight >= 1 ? "found by both" : "same cost");
       std::fflush(stdout);
     }
   }
