@@ -15,4 +15,5 @@
 #include "runtime/gfx2d/gfx2d.h"
 #include "runtime/input/input.h"
 #include "runtime/net/net.h"
+#include "runtime/pathfind/pathfind.h"
 #include "runtime/types/types.h"

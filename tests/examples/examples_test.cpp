@@ -523,3 +523,16 @@ TEST(Examples, SavesKeepsAHighScoreTableAndASaveGameAcrossRuns) {
   const Outcome fourth = run(dir.file("example_saves"), 3);
   EXPECT_TRUE(fourth.printed("loaded level 2, score 250, Ann at 21, -0.25")) << fourth.result.out;
 }
+
+TEST(Examples, PathfindWalksThePathAndPlansAgainWhenAWallIsClickedIn) {
+  const Outcome r = run(example("pathfind"), 200, {{"MXT_REPLAY", source("pathfind/pathfind.replay")}});
+  const std::vector<std::string> expected = {
+      "path of 26 tiles from 1 7", "wall at 6 3",     "path of 24 tiles from 3 7", "wall at 6 11",
+      "path of 27 tiles from 5 8", "no wall at 6 3",  "path of 25 tiles from 5 10", "arrived at 18 7",
+      "exit"};
+  EXPECT_EQ(r.lines, expected) << r.result.out;
+  ASSERT_EQ(r.shot.width, 320);
+  EXPECT_TRUE(near(r.at(104, 184), {0x50, 0x50, 0x50})) << "the clicked-in wall";
+  EXPECT_TRUE(near(r.at(104, 56), {0x40, 0xA0, 0x40})) << "the gap clicked open again";
+  EXPECT_TRUE(near(r.at(296, 120), {0xFF, 0xE0, 0x00})) << "the walker on the goal";
+}
