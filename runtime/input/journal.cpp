@@ -70,7 +70,16 @@ bool parse_fraction(std::string_view t, float& v) {
   return ec == std::errc() && end == t.data() + t.size() && std::isfinite(v) && std::fabs(v) <= 1e6f;
 }
 
-std::string quoted(std::string_view t) { return "\"" + std::string(t) + "\""; }
+std::string quoted(std::string_view t) {
+  // Built by appending: GCC 12 at -O3 misreads "\"" + std::string(t) as an
+  // overlapping copy and warns.
+  std::string q;
+  q.reserve(t.size() + 2);
+  q += '"';
+  q += t;
+  q += '"';
+  return q;
+}
 
 class Parser {
  public:
