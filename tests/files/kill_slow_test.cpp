@@ -69,15 +69,33 @@ Tally kill_repeatedly(bool ini, const char* way, int kills) {
     std::string how = way;
     std::string target = path;
     char* argv[] = {program.data(), kind.data(), how.data(), target.data(), nullptr};
+    int ready[2];
+    if (pipe(ready) != 0) {
+      ADD_FAILURE() << "no pipe";
+      break;
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, ready[1], 1);
+    posix_spawn_file_actions_addclose(&actions, ready[0]);
     pid_t pid = 0;
-    if (posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv, environ) != 0) {
+    const int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(ready[1]);
+    if (spawned != 0) {
+      close(ready[0]);
       ADD_FAILURE() << "cannot start " << program;
       break;
     }
+    // The child says when its set-up is done; the kill comes a random moment
+    // into its rewriting, however long it took to start.
+    char byte = 0;
+    EXPECT_EQ(read(ready[0], &byte, 1), 1) << "the rewriter did not start";
     std::this_thread::sleep_for(std::chrono::microseconds(delay_us(random)));
     kill(pid, SIGKILL);
     int status = 0;
     waitpid(pid, &status, 0);
+    close(ready[0]);  // only now: a child writing to a closed pipe would die of that instead
     EXPECT_TRUE(WIFSIGNALED(status)) << "the rewriter stopped by itself";
     const int generation = whole_generation(path, ini);
     if (generation < 0) {
