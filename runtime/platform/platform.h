@@ -82,7 +82,7 @@ struct WindowSpec {
 };
 
 // Creates a hidden window that can take an OpenGL context with the pixel
-// format of the spec (RGB, alpha 8, depth 24, stencil 8, double buffered).
+// format `spec` asks for (RGB, alpha 8, depth 24, stencil 8, double buffered).
 Window* create_window(const WindowSpec& spec);
 void destroy_window(Window* w);
 GlContext create_gl_context(Window* w);
