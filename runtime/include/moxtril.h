@@ -13,6 +13,7 @@
 #include "runtime/core/core.h"
 #include "runtime/files/files.h"
 #include "runtime/gfx2d/gfx2d.h"
+#include "runtime/gfx3d/gfx3d.h"
 #include "runtime/input/input.h"
 #include "runtime/net/net.h"
 #include "runtime/pathfind/pathfind.h"
