@@ -63,12 +63,27 @@ bool finite3(float a, float b, float c) { return std::isfinite(a) && std::isfini
 
 // ---- binary form ----
 
-// The colour words of a vertex from its palette byte: an index outside the
-// palette gives opaque white (the index word keeps the byte as read).
-void binary_colour(MeshVertex& v, uint8_t index, const std::vector<uint32_t>& palette) {
-  set_vertex_colour(v, index < palette.size() ? palette[index] : kOutsidePaletteColour);
-  v.palette_index = index;
-}
+// The colour words of every palette byte, worked out once a file: an index
+// outside the palette gives opaque white (the index word keeps the byte as
+// read).
+struct ByteColours {
+  explicit ByteColours(const std::vector<uint32_t>& palette) {
+    for (size_t i = 0; i < 256; ++i) {
+      set_vertex_colour(colour[i], i < palette.size() ? palette[i] : kOutsidePaletteColour);
+      colour[i].palette_index = static_cast<uint32_t>(i);
+    }
+  }
+  void apply(MeshVertex& v, uint8_t index) const {
+    const MeshVertex& c = colour[index];
+    v.packed = c.packed;
+    v.palette_index = c.palette_index;
+    v.r = c.r;
+    v.g = c.g;
+    v.b = c.b;
+    v.a = c.a;
+  }
+  MeshVertex colour[256];
+};
 
 void binary_normal(MeshVertex& v, uint8_t index) {
   const float* n = kNormalTable[std::min<int>(index, kNormalTableSize - 1)];
@@ -125,6 +140,7 @@ Failure read_binary(RtFile& f, MeshObject& mesh) {
     return Failure::read;
   for (const float t : texture)
     if (!std::isfinite(t)) return Failure::read;
+  const ByteColours colours(mesh.palette);
 
   const auto texture_of = [&](MeshVertex& v, int64_t l, bool negate_v) {
     if (l < texture_count) {
@@ -157,7 +173,7 @@ Failure read_binary(RtFile& f, MeshObject& mesh) {
         std::memcpy(&v.x, p, 12);
         if (!finite3(v.x, v.y, v.z)) return false;
         binary_normal(v, p[12]);
-        binary_colour(v, p[13], mesh.palette);
+        colours.apply(v, p[13]);
         texture_of(v, l, false);
         out.push_back(v);  // reserved: never throws
         return true;
@@ -170,7 +186,7 @@ Failure read_binary(RtFile& f, MeshObject& mesh) {
         v.z = scale[2] * (static_cast<float>(p[2]) - offset[2]);
         if (!finite3(v.x, v.y, v.z)) return false;  // a huge scale overflows
         binary_normal(v, p[3]);
-        binary_colour(v, p[4], mesh.palette);
+        colours.apply(v, p[4]);
         texture_of(v, m, true);
         out.push_back(v);
         return true;
