@@ -261,6 +261,67 @@ void numtext_seeds() {
   for (const char* text : numbers) seed("numtext", "number-" + std::to_string(n++) + ".txt", text);
 }
 
+template <typename T>
+void put_le(std::string& s, T v) {
+  s.append(reinterpret_cast<const char*>(&v), sizeof v);  // every machine the runtime runs on is little-endian
+}
+
+// The binary .ddd header: magic, version, frame count, palette, texture pairs.
+std::string ddd_header(double version, int32_t frames, const std::vector<uint32_t>& palette, const std::vector<float>& uv) {
+  std::string s;
+  put_le(s, int32_t{13021975});
+  put_le(s, version);
+  put_le(s, frames);
+  put_le(s, static_cast<int32_t>(palette.size()));
+  put_le(s, static_cast<int32_t>(uv.size() / 2));
+  for (const uint32_t c : palette) put_le(s, c);
+  for (const float t : uv) put_le(s, t);
+  return s;
+}
+
+void ddd_binary_seeds() {
+  // Version 2.0: two frames of a triangle, float positions.
+  std::string v2 = ddd_header(2.0, 2, {0x0000FFu, 0x00FF80u, 0xFFFFFFFEu}, {0, 0, 1, 0, 0, 1});
+  for (int frame = 0; frame < 2; ++frame) {
+    put_le(v2, int32_t{3});
+    for (int i = 0; i < 3; ++i) {
+      put_le(v2, static_cast<float>(i));
+      put_le(v2, static_cast<float>(frame));
+      put_le(v2, -1.5f);
+      v2 += static_cast<char>(i * 50);
+      v2 += static_cast<char>(i);
+    }
+  }
+  seed("ddd_binary", "v2-two-frames.ddd", v2);
+  // Version 1.02: byte positions with an offset and a scale, more vertices than pairs.
+  std::string v1 = ddd_header(1.02, 1, {0x123456u}, {0.5f, 0.25f});
+  put_le(v1, int32_t{4});
+  for (const float o : {0.0f, 0.0f, 128.0f}) put_le(v1, o);
+  for (const float k : {0.5f, 1.0f, 2.0f}) put_le(v1, k);
+  const uint8_t v1_vertices[] = {10, 0, 255, 3, 0, 1, 2, 3, 4, 0, 255, 255, 255, 161, 0, 0, 0, 0, 0, 0};
+  v1.append(reinterpret_cast<const char*>(v1_vertices), sizeof v1_vertices);
+  seed("ddd_binary", "v1-scaled.ddd", v1);
+  seed("ddd_binary", "v1-empty.ddd", ddd_header(1.5, 0, {}, {}));
+  // References past the normal table and the palette.
+  std::string clamped = ddd_header(2.0, 1, {0xFFu}, {});
+  put_le(clamped, int32_t{1});
+  for (const float c : {1.0f, 2.0f, 3.0f}) put_le(clamped, c);
+  clamped += std::string{static_cast<char>(200), 7};  // normal 200, palette index 7
+  seed("ddd_binary", "v2-clamped.ddd", clamped);
+}
+
+void ddd_text_seeds() {
+  seed("ddd_text", "two-faces.ddd",
+       "DDDA 1.1\n# texture coordinates\n2  0.25 0.5   1 0.75\n2\n"
+       "255 0 0  3  0 0  1 1  2 0\n0 255 0  3  1 1  2 0  3 1\n2\n"
+       "4  0 0 0 0 0 1   1 0 0 0 0 1   0 1 0 0 0 1   1 1 0 0 0 1\n"
+       "4  0 0 5 0 1 0   1 0 5 0 1 0   0 1 5 0 1 0   1 1 5 0 1 0\n");
+  seed("ddd_text", "no-normals.ddd", "DDDA\r\n1.0\r\n0\r\n1 10 20 30 4 0 0 1 0 2 0 3 0\r\n1 4\r\n"
+       "-1.5 2e1 .25\t1 1 1\t0 0 0\t1e-3 -0 7\r\n");
+  seed("ddd_text", "comment-in-token.ddd", "DDDA 1.1#comment 9 9 9\n0 1 0 0 0 1 0 0 1 1 0 0 0 1 2 3");
+  seed("ddd_text", "truncated.ddd", "DDDA 1 0 1 300 -4 12.9 1 0.9 0 1 1 7 8");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -277,6 +338,8 @@ int main(int argc, char** argv) {
   wav_seeds();
   text_seeds();
   numtext_seeds();
+  ddd_binary_seeds();
+  ddd_text_seeds();
   std::printf("%d seeds written below %s\n", g_written, g_root.c_str());
   return 0;
 }
