@@ -32,6 +32,7 @@ struct AudioDevice;
 struct CoreState;       // core: settings, command line, frame, pause, loop names
 class InputJournal;     // input: recording and replay (MXT_RECORD, MXT_REPLAY)
 class VuduRODoverore;   // gfx2d: the 2D renderer, its sprites and GL state
+class Razazedu3V;       // gfx3d: the 3D renderer, its objects and the shader slots
 class Random;           // types: the random generator
 struct InputState;      // input: mouse, touch, keys, typed characters
 struct ArchiveSlot;     // files: a mount of the media archive
@@ -83,6 +84,7 @@ struct Runtime {
   Random* random = nullptr;                  // step 8
   SocketTable* sockets = nullptr;            // step 9, before the network messaging object
   Messaging* messaging = nullptr;            // step 9, closed
+  Razazedu3V* renderer3d = nullptr;          // step 10, bound to the renderer
   InputState* input = nullptr;               // step 11
   ArchiveSlot* archive[2] = {nullptr, nullptr};  // step 17: the memory mount and the file mount
   MemoryImages* memory_images = nullptr;     // step 17

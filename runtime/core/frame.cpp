@@ -20,6 +20,7 @@
 #include "runtime/core/window.h"
 #include "runtime/gfx2d/image.h"
 #include "runtime/gfx2d/renderer.h"
+#include "runtime/gfx3d/renderer3d.h"
 #include "runtime/input/input_state.h"
 #include "runtime/input/journal.h"
 #include "runtime/input/keymap.h"
@@ -185,7 +186,7 @@ void frame_upkeep() {
 
   if (exit_keys_down()) mxt_end();
   if (key_down(kKeyLeftAlt) && key_down(kKeyF4)) mxt_end();
-  // [not yet] The 3D renderer's per-frame step joins here.
+  if (rt.renderer3d) rt.renderer3d->frame_step();
   music_upkeep();
   lookup_message_hook();
   pump_messages(f.hook, false);

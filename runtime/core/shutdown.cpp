@@ -19,6 +19,7 @@
 #include "runtime/files/rtfile.h"
 #include "runtime/files/storage.h"
 #include "runtime/gfx2d/renderer.h"
+#include "runtime/gfx3d/renderer3d.h"
 #include "runtime/input/input_state.h"
 #include "runtime/input/journal.h"
 #include "runtime/net/messaging.h"
@@ -77,7 +78,8 @@ void runtime_shutdown(bool call_quit) {
     delete rt.renderer;
     rt.renderer = nullptr;
   }
-  // [not yet] 10: the 3D renderer is destroyed here, after the 2D one.
+  delete rt.renderer3d;                                         // 10: after the 2D one, which unbound it
+  rt.renderer3d = nullptr;
   release_archive_slots();                                      // 11
   delete rt.memory_images;                                      // 11: after the slots gave their images back
   rt.memory_images = nullptr;

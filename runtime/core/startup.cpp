@@ -21,6 +21,7 @@
 #include "runtime/gfx2d/fonts.h"
 #include "runtime/gfx2d/gfx2d.h"
 #include "runtime/gfx2d/renderer.h"
+#include "runtime/gfx3d/renderer3d.h"
 #include "runtime/input/input_state.h"
 #include "runtime/input/journal.h"
 #include "runtime/net/messaging.h"
@@ -173,7 +174,7 @@ StartupResult runtime_startup(int show_command, const RtString& title) {
   write_log_line("Network\n");                                  // 9
   rt.sockets = new SocketTable();                               // 9: the socket table, nothing started
   rt.messaging = new Messaging(*rt.sockets);                    // 9: closed, no thread
-  // [not yet] 10: the 3D renderer, bound to the 2D one, is created here.
+  rt.renderer3d = new Razazedu3V(*rt.renderer);                 // 10
   write_log_line("Input\n");                                    // 11
   rt.input = new InputState();
   rt.input->screen_source = renderer_input_screen;

@@ -136,6 +136,24 @@ bool mxt_preserve_textures(int restore);                          // 0: every sp
                                                                   // [fails: false when the file cannot be made or opened]
 
 // ---------------------------------------------------------------------------
+// Shader programs
+//
+// 255 slots (0..254) of GLSL pairs, read as files (disk, archive, memory
+// names). The program in use draws what follows, sprites and text included,
+// until the frame ends; each frame starts with none. Compile and link logs,
+// and names a program does not have, go to the debug log. A fragment shader
+// alone reads the sprite through gl_TexCoord[0] and the sampler uniform
+// "TextureID1" (unit 0), and its colour and alpha through gl_Color.
+
+bool mxt_load_shader(int slot, const RtString& vertex_file, const RtString& fragment_file);  // either name may be ""
+                                                                  // [fails: false, the slot empty, the logs in the debug log]
+void mxt_use_shader(int slot);                                    // the program drawing uses; -1 none [cannot fail]
+void mxt_set_shader_float(const RtString& name, double value);    // a float uniform of the program in use
+                                                                  // [fails: "undefined uniform:" and the name logged]
+void mxt_set_shader_int(const RtString& name, int value);         // an int (or sampler) uniform of the program in use
+                                                                  // [fails: "undefined uniform:" and the name logged]
+
+// ---------------------------------------------------------------------------
 // Pixel-exact collision
 //
 // Whether two sprites (or two frames of strips) drawn at those positions

@@ -32,6 +32,7 @@ void GlState::forget_all() {
   alpha_known_ = false;
   shade_model_ = 0;
   colour_array_ = false;
+  program_known_ = false;
   for (Unit& u : units_) u = Unit{};
   active_unit_ = -1;
 }
@@ -91,6 +92,20 @@ void GlState::set_shade_model(GLenum mode) {
   glShadeModel(mode);
   count();
   shade_model_ = mode;
+}
+
+void GlState::use_program(GLhandleARB program) {
+  if (program_known_ && program_ == program) return;
+  if (!ext_.UseProgramObjectARB) {
+    program_ = 0;
+    program_known_ = true;
+    return;
+  }
+  before_change();
+  ext_.UseProgramObjectARB(program);
+  count();
+  program_ = program;
+  program_known_ = true;
 }
 
 void GlState::set_colour_array(bool on) {

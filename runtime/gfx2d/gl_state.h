@@ -102,6 +102,15 @@ class GlState {
   void set_alpha_func(float reference);   // GL_GREATER than the reference passes
   void set_shade_model(GLenum mode);
 
+  // The shader program drawing uses (0: none, the fixed-function pipeline).
+  // Needs UseProgramObjectARB; without it only 0 is known to hold.
+  void use_program(GLhandleARB program);
+  GLhandleARB program() const { return program_; }
+
+  // Draws what is collected under the current state now: before a change
+  // this class cannot see, like a uniform of the program in use.
+  void flush_pending() { before_change(); }
+
   // A per-vertex colour array; switched off again, GL's current colour is
   // undefined, so the next colour request reaches GL.
   void set_colour_array(bool on);
@@ -170,6 +179,8 @@ class GlState {
   bool alpha_known_ = false;
   GLenum shade_model_ = 0;
   bool colour_array_ = false;
+  GLhandleARB program_ = 0;
+  bool program_known_ = false;
   Unit units_[kUnits];
   int active_unit_ = -1;                  // -1: not known
   GlEntryPoints ext_;

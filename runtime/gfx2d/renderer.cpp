@@ -106,6 +106,8 @@ VuduRODoverore::~VuduRODoverore() {
     platform::make_current(window, gl_context);
     flush();
     destroy_all_surfaces();
+    // The 3D renderer's programs and buffers live in this context too.
+    if (shader_state) delete_shaders(gl, *shader_state);
     for (int n = 0; n < kSpriteCount; ++n) {
       SpriteRecord& rec = sprites[n];
       gl.delete_texture(rec.texture);
@@ -113,6 +115,7 @@ VuduRODoverore::~VuduRODoverore() {
       rec = SpriteRecord{};
     }
   }
+  if (renderer_3d) renderer_3d->unbind_2d();
   destroy_window();
   remove_texture_store(*this);
   if (gl_context) {
@@ -317,7 +320,7 @@ void VuduRODoverore::begin_frame() {
   gl.set_blend_func(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
   alpha_value = 1.0f;
   gl.set_colour(1, 1, 1, 1);
-  // [not yet] Shader programs are switched off here once they exist.
+  use_shader(gl, shader_state, -1);
 }
 
 bool VuduRODoverore::read_frame(ImageBuffer& image) {

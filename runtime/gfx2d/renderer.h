@@ -21,6 +21,7 @@
 #include "runtime/gfx2d/collision.h"
 #include "runtime/gfx2d/fonts.h"
 #include "runtime/gfx2d/gl_state.h"
+#include "runtime/gfx2d/shaders.h"
 #include "runtime/gfx2d/surfaces.h"
 #include "runtime/gfx2d/viewport.h"
 
@@ -31,6 +32,15 @@ struct Window;
 }
 struct SpriteRecord;
 struct ImageBuffer;
+
+// What the 2D renderer asks of the 3D renderer bound to it.
+class Renderer3DLink {
+ public:
+  virtual void leave_3d_mode() = 0;  // back to the 2D state; nothing when not in 3D mode
+  virtual void unbind_2d() = 0;      // the 2D renderer and its context are going: let go of both
+ protected:
+  ~Renderer3DLink() = default;
+};
 
 // Software rendering, as the renderer's name tells it.
 bool is_software_renderer(const char* renderer_name);
@@ -87,6 +97,7 @@ class VuduRODoverore {
   uint8_t fullscreen = 0;
   int32_t viewport[4] = {0, 0, 0, 0};
   int32_t orientation = 0;
+  int32_t applied_turn = 0;              // the quarter turns of the viewport set last (a surface has none)
   int32_t colour_key = 0x8000FF;
   int32_t font_colour_key = 0;
   double next_frame_time = 0;
@@ -94,6 +105,16 @@ class VuduRODoverore {
   void* gl_context = nullptr;
   int32_t samples_obtained = 0;
   float clear_rgba[4] = {0, 0, 0, 1};
+
+  // The 3D renderer bound to this one (none until start-up makes it): it
+  // owns the shader slots, and 2D commands that reset the view ask it to
+  // leave 3D mode first.
+  ShaderSlots* shader_state = nullptr;
+  Renderer3DLink* renderer_3d = nullptr;
+  uint32_t context_generation = 0;       // counts new GL contexts: what was made in an older one is gone
+  void leave_3d_mode() {
+    if (renderer_3d) renderer_3d->leave_3d_mode();
+  }
 
   // The state the 2D commands keep between calls.
   GlState gl;

@@ -71,6 +71,17 @@ ViewportRect gl_viewport_for(int orientation, int x, int y, int w, int h, int wi
   }
 }
 
+void load_turn_matrix(int orientation) {
+  // The quarter turn R maps clip (cx, cy) to (cy, -cx), (-cx, -cy) or (-cy, cx).
+  static constexpr GLfloat kTurns[4][16] = {
+      {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1},
+      {0, -1, 0, 0, 1, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1},
+      {-1, 0, 0, 0, 0, -1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1},
+      {0, 1, 0, 0, -1, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1},
+  };
+  glLoadMatrixf(kTurns[orientation & 3]);
+}
+
 void VuduRODoverore::set_viewport(int x, int y, int w, int h, float zoom) {
   flush();
   if (virtual_height == 0) {
@@ -98,14 +109,8 @@ void VuduRODoverore::set_viewport(int x, int y, int w, int h, float zoom) {
   }
 
   glMatrixMode(GL_PROJECTION);
-  // The quarter turn R maps clip (cx, cy) to (cy, -cx), (-cx, -cy) or (-cy, cx).
-  static constexpr GLfloat kTurns[4][16] = {
-      {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1},
-      {0, -1, 0, 0, 1, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1},
-      {-1, 0, 0, 0, 0, -1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1},
-      {0, 1, 0, 0, -1, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1},
-  };
-  glLoadMatrixf(kTurns[turn & 3]);
+  load_turn_matrix(turn);
+  applied_turn = turn;
   glOrtho(0, w, h, 0, -1, 1);
   const ViewportRect r = gl_viewport_for(turn, x, y, w, h, target_w, target_h);
   glViewport(r.x, r.y, r.w, r.h);
@@ -123,8 +128,8 @@ void VuduRODoverore::set_viewport(int x, int y, int w, int h, float zoom) {
 // ---------------------------------------------------------------------------
 // Commands
 //
-// Every command here but the queries would first make the 3D renderer leave
-// 3D mode; without 3D work that step does nothing.
+// Every command here but the queries first makes the 3D renderer leave 3D
+// mode (nothing when it is not in it), so the view they set is a 2D one.
 
 namespace {
 
@@ -149,6 +154,7 @@ using namespace mxt;
 
 void mxt_set_viewport(int x, int y, int width, int height) {
   if (!rt.renderer) return;
+  rt.renderer->leave_3d_mode();
   const ScaledViewport v = scale_viewport(rt.renderer->virtual_screen, x, y, width, height);
   rt.renderer->set_viewport(v.rect.x, v.rect.y, v.rect.w, v.rect.h, v.zoom);
 }
@@ -187,6 +193,7 @@ void mxt_get_viewport(double& x, double& y, double& width, double& height) {
 void mxt_set_virtual_resolution(double a, double b) {
   VuduRODoverore* r = rt.renderer;
   if (!r) return;
+  r->leave_3d_mode();
   VirtualScreen& virtual_screen = r->virtual_screen;
   if (a > 0 && b > 0) {
     virtual_screen.scale = 0;
@@ -209,6 +216,7 @@ void mxt_set_virtual_resolution(double a, double b) {
 
 void mxt_set_orientation(int n) {
   if (!rt.renderer) return;
+  rt.renderer->leave_3d_mode();
   rt.renderer->orientation = std::clamp(n, 0, 3);
   apply_virtual_viewport();
 }

@@ -50,4 +50,8 @@ class VuduRODoverore;
 // active, else the whole screen.
 void apply_full_viewport(VuduRODoverore& r);
 
+// The orientation's quarter turn as the current GL matrix (the projection
+// is built on it; the turn in force is the renderer's `applied_turn`).
+void load_turn_matrix(int orientation);
+
 }  // namespace mxt

@@ -19,7 +19,7 @@
 // Objects
 
 bool mxt_load_object(int n, const RtString& name);              // a .ddd file (disk, archive, memory) as object n
-                                                                  // [fails: false, n left empty, error 3; the reason in the debug log]
+                                                                  // [fails: false, n left empty, error 3]
 void mxt_free_object(int n);                                      // object n emptied [cannot fail]
 int mxt_object_frames(int n);                                     // frames of object n [fails: 0 when empty]
 int mxt_object_vertices(int n, int frame);                        // vertices of one frame as loaded [fails: 0]

@@ -2,6 +2,7 @@
 
 #include "runtime/base/singletons.h"
 #include "runtime/gfx2d/draw.h"
+#include "runtime/gfx3d/renderer3d.h"
 #include "runtime/platform/platform.h"
 #include "support/runtime.h"
 
@@ -40,15 +41,23 @@ mxt::VuduRODoverore* make_renderer(int width, int height, int samples) {
   }
   mxt::rt.renderer = r;
   mxt::rt.window = r->window;
+  // As start-up does: the 3D renderer, bound to the 2D one, brings the shader slots.
+  delete mxt::rt.renderer3d;
+  mxt::rt.renderer3d = new mxt::Razazedu3V(*r);
   return r;
 }
 
 void destroy_renderer(mxt::VuduRODoverore* r) {
+  const bool bound = r && mxt::rt.renderer3d && r->renderer_3d == mxt::rt.renderer3d;
   if (mxt::rt.renderer == r) {
     mxt::rt.renderer = nullptr;
     mxt::rt.window = nullptr;
   }
-  delete r;
+  delete r;  // unbinds the 3D renderer first, as shutdown has it
+  if (bound) {
+    delete mxt::rt.renderer3d;
+    mxt::rt.renderer3d = nullptr;
+  }
 }
 
 void fill_rect(float x0, float y0, float x1, float y1, float r, float g, float b) {

@@ -8,6 +8,7 @@
 #include "runtime/files/rtfile.h"
 #include "runtime/files/storage.h"
 #include "runtime/gfx2d/renderer.h"
+#include "runtime/gfx3d/renderer3d.h"
 #include "runtime/net/messaging.h"
 #include "runtime/net/sockets.h"
 #include "runtime/platform/platform.h"
@@ -63,6 +64,12 @@ void reset_drawing_state(mxt::VuduRODoverore& r) {
   r.smoothing = 1;
   r.set_clear_colour(0);
   r.apply_default_state();
+  if (mxt::Razazedu3V* r3 = rt.renderer3d) {
+    mxt::use_shader(r.gl, r.shader_state, -1);
+    r3->camera = mxt::Camera{};
+    r3->light = mxt::Light{};
+    r3->frame_step();
+  }
 }
 
 namespace {
