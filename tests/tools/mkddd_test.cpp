@@ -136,6 +136,20 @@ std::string animated_gltf(bool skinned, bool textured = false) {
   return s;
 }
 
+// 400 triangles, each of its own vertex colour: red (t % 20) / 19, green
+// (t / 20) / 19, blue 0.5.
+std::string many_colours_obj() {
+  std::string obj;
+  for (int t = 0; t < 400; ++t) {
+    const float r = static_cast<float>(t % 20) / 19, g = static_cast<float>(t / 20) / 19;
+    for (int k = 0; k < 3; ++k)
+      obj += "v " + std::to_string(t + (k == 1)) + " " + std::to_string(k == 2) + " 0 " + std::to_string(r) + " " +
+             std::to_string(g) + " 0.5\n";
+    obj += "f " + std::to_string(3 * t + 1) + " " + std::to_string(3 * t + 2) + " " + std::to_string(3 * t + 3) + "\n";
+  }
+  return obj;
+}
+
 uint32_t u32_at(const std::string& bytes, size_t at) {
   uint32_t v = 0;
   for (size_t i = 0; i < 4; ++i) v |= static_cast<uint32_t>(static_cast<uint8_t>(bytes[at + i])) << (8 * i);
@@ -335,16 +349,7 @@ TEST(Mkddd, SkinnedMeshFollowsItsBone) {
 
 TEST(Mkddd, TooManyColoursAreQuantisedIntoThePalette) {
   mxt_test::TempDir dir;
-  // 400 triangles, each of its own vertex colour.
-  std::string obj;
-  for (int t = 0; t < 400; ++t) {
-    const float r = static_cast<float>(t % 20) / 19, g = static_cast<float>(t / 20) / 19;
-    for (int k = 0; k < 3; ++k)
-      obj += "v " + std::to_string(t + (k == 1)) + " " + std::to_string(k == 2) + " 0 " + std::to_string(r) + " " +
-             std::to_string(g) + " 0.5\n";
-    obj += "f " + std::to_string(3 * t + 1) + " " + std::to_string(3 * t + 2) + " " + std::to_string(3 * t + 3) + "\n";
-  }
-  ASSERT_TRUE(mxt_test::write_file(dir.file("many.obj"), obj));
+  ASSERT_TRUE(mxt_test::write_file(dir.file("many.obj"), many_colours_obj()));
   mxt::MeshObject mesh;
   ChildResult r;
   convert(dir.file("many.obj"), dir.file("many.ddd"), mesh, {}, &r);
@@ -372,15 +377,13 @@ TEST(Mkddd, DumpLoadsBackToTheSameVertices) {
     obj += "\n";
   }
   ASSERT_TRUE(mxt_test::write_file(dir.file("cube.obj"), obj));
-  for (const bool animated : {false, true}) {
-    SCOPED_TRACE(animated ? "animated glTF" : "textured OBJ");
+  ASSERT_TRUE(mxt_test::write_file(dir.file("slide.gltf"), animated_gltf(false)));
+  ASSERT_TRUE(mxt_test::write_file(dir.file("many.obj"), many_colours_obj()));
+  for (const char* model : {"cube.obj", "slide.gltf", "many.obj"}) {
+    SCOPED_TRACE(model);
     mxt::MeshObject binary, text;
-    if (animated) {
-      ASSERT_TRUE(mxt_test::write_file(dir.file("slide.gltf"), animated_gltf(false)));
-      convert(dir.file("slide.gltf"), dir.file("m.ddd"), binary, {"--frames", "4", "--scale", "0.3"});
-    } else {
-      convert(dir.file("cube.obj"), dir.file("m.ddd"), binary);
-    }
+    // Scaled by 0.3: positions with long decimals.
+    convert(dir.file(model), dir.file("m.ddd"), binary, {"--frames", "4", "--scale", "0.3"});
     if (HasFatalFailure()) return;
     const ChildResult d = mkddd({"--dump", dir.file("m.ddd")});
     ASSERT_EQ(d.exit_code, 0) << d.err;
@@ -398,8 +401,12 @@ TEST(Mkddd, DumpLoadsBackToTheSameVertices) {
         const mxt::MeshVertex& x = b[k];
         const mxt::MeshVertex& y = t[k / 3 * 4 + 1 + k % 3];
         EXPECT_GE(t[k / 3 * 4].packed, mxt::kMarkerColourFirst);
-        EXPECT_EQ(std::array<float, 3>({x.x, x.y, x.z}), std::array<float, 3>({y.x, y.y, y.z}));
-        EXPECT_EQ(std::array<float, 3>({x.nx, x.ny, x.nz}), std::array<float, 3>({y.nx, y.ny, y.nz}));
+        EXPECT_EQ(x.x, y.x);
+        EXPECT_EQ(x.y, y.y);
+        EXPECT_EQ(x.z, y.z);
+        EXPECT_EQ(x.nx, y.nx);
+        EXPECT_EQ(x.ny, y.ny);
+        EXPECT_EQ(x.nz, y.nz);
         EXPECT_EQ(x.u, y.u);
         EXPECT_EQ(x.v, y.v);
         EXPECT_EQ(x.packed, y.packed);

@@ -824,6 +824,14 @@ std::string hex_colour(uint32_t c) {
   return buf;
 }
 
+// A file name as a comment can hold it: one line, not too long.
+std::string comment_safe(const std::string& name) {
+  std::string s = name.size() > 200 ? "..." + name.substr(name.size() - 200) : name;
+  for (char& c : s)
+    if (static_cast<unsigned char>(c) < 32) c = '?';
+  return s;
+}
+
 void dump_text(const mxt::MeshObject& mesh, const std::string& name, std::string& s) {
   const std::vector<mxt::MeshVertex>& first = mesh.frames[0].vertices;
   const size_t n = first.size(), triangles = n / 3;
@@ -834,12 +842,16 @@ void dump_text(const mxt::MeshObject& mesh, const std::string& name, std::string
     if ((first[3 * t].packed ^ first[3 * t + 1].packed) & 0xFFFFFF || (first[3 * t].packed ^ first[3 * t + 2].packed) & 0xFFFFFF)
       ++mixed;
 
+  // The loader skips at most 512 bytes of a comment line and reads the rest
+  // as tokens, so every comment here stays well short of that.
   s += "DDDA 1.1\n";
-  s += "# " + name + ": " + std::to_string(mesh.frames.size()) + " frames of " + std::to_string(n) + " vertices, " +
-       std::to_string(mesh.palette.size()) + " palette colours\n";
-  s += "# palette:";
-  for (const uint32_t c : mesh.palette) s += " " + hex_colour(c);
-  s += "\n";
+  s += "# " + comment_safe(name) + ": " + std::to_string(mesh.frames.size()) + " frames of " + std::to_string(n) +
+       " vertices, " + std::to_string(mesh.palette.size()) + " palette colours\n";
+  for (size_t i = 0; i < mesh.palette.size(); i += 8) {
+    s += "# palette " + std::to_string(i) + ":";
+    for (size_t k = i; k < std::min(i + 8, mesh.palette.size()); ++k) s += " " + hex_colour(mesh.palette[k]);
+    s += "\n";
+  }
   if (mixed)
     s += "# " + std::to_string(mixed) + " triangles have corners of different colours; each face here takes its first corner's\n";
   if (n % 3) s += "# the last " + std::to_string(n % 3) + " vertices make no whole triangle and are in no face\n";
