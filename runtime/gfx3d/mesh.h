@@ -19,7 +19,34 @@
 //
 // `load_ddd` reads either form; a bad file fails with "# read error" and its
 // name in the debug log and leaves the object empty, never reading outside a
-// list.
+// list. What counts as bad, and what is mended instead:
+//
+// - Counts: a negative count, or one claiming more than the file has left
+//   (binary: the bytes its items take; text: one byte an item), fails before
+//   anything is allocated, so 2^31 vertices or sizes that overflow cost
+//   nothing. A text object whose face list, repeated for every frame, would
+//   come to more than 2 vertices a byte of file (plus 65,536) fails too.
+//   A list that cannot grow for lack of memory fails with "# malloc error"
+//   in the binary form, "# read error" in the text form.
+// - Numbers: NaN or infinite positions, normals, scales or texture
+//   coordinates (or a version 1 position that overflows) fail: a renderer
+//   never gets them.
+// - Binary references, clamped: a normal index from 162 up takes entry 161;
+//   a palette index at or beyond the palette gives opaque white (0x00FFFFFF,
+//   1, 1, 1, 1) and the index word keeps the byte as read, so it may lie
+//   beyond `palette`; vertex l of a frame without an l-th texture coordinate
+//   pair gets u = v = 0.
+// - Text references fail: a corner's vertex index outside the frame's vertex
+//   list, or its texture coordinate index outside the list when the file has
+//   one (without one the index is not used). A face colour outside 0-255 is
+//   clamped into it, so it can neither spill into the next colour byte nor
+//   make a marker.
+// - Text tokens: at most 1,023 bytes (a longer one fails); a "#" ends a token
+//   and starts a comment, of which at most 512 bytes after the "#" are
+//   skipped; a token missing at the end of the file reads as 0. Counts and
+//   indices are the number truncated to int (outside int's range fails).
+//   The palette index word of a text object's vertex holds the whole index,
+//   which can exceed a byte when the object has more than 256 colours.
 #pragma once
 
 #include <cstdint>
