@@ -845,8 +845,9 @@ void dump_text(const mxt::MeshObject& mesh, const std::string& name, std::string
   // The loader skips at most 512 bytes of a comment line and reads the rest
   // as tokens, so every comment here stays well short of that.
   s += "DDDA 1.1\n";
-  s += "# " + comment_safe(name) + ": " + std::to_string(mesh.frames.size()) + " frames of " + std::to_string(n) +
-       " vertices, " + std::to_string(mesh.palette.size()) + " palette colours\n";
+  s += "# " + comment_safe(name) + ": " + std::to_string(mesh.frames.size()) +
+       (mesh.frames.size() == 1 ? " frame of " : " frames of ") + std::to_string(n) + " vertices, " +
+       std::to_string(mesh.palette.size()) + " palette colours (0xBBGGRR)\n";
   for (size_t i = 0; i < mesh.palette.size(); i += 8) {
     s += "# palette " + std::to_string(i) + ":";
     for (size_t k = i; k < std::min(i + 8, mesh.palette.size()); ++k) s += " " + hex_colour(mesh.palette[k]);
