@@ -240,6 +240,7 @@ struct Corner {
 struct Pose {
   std::vector<Vec3> positions;
   std::vector<Vec3> normals;
+  size_t not_finite = 0;  // coordinates that were NaN or infinite, now 0
 };
 
 float finite_or_zero(float f) { return std::isfinite(f) ? f : 0.0f; }
@@ -256,7 +257,7 @@ float dot(Vec3 a, Vec3 b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
 
 Vec3 transform_point(const aiMatrix4x4& m, const aiVector3D& v) {
   const aiVector3D r = m * v;
-  return {finite_or_zero(r.x), finite_or_zero(r.y), finite_or_zero(r.z)};
+  return {r.x, r.y, r.z};
 }
 
 // Normals move with the inverse transpose of the matrix's linear part, so a
@@ -389,8 +390,17 @@ class Model {
     // Each instance's vertices posed once, then spread over the corners.
     std::vector<std::vector<Vec3>> pos(instances_.size()), nor(instances_.size());
     for (size_t i = 0; i < instances_.size(); ++i) pose_instance(instances_[i], pos[i], nor[i]);
+    p.not_finite = 0;
     for (size_t l = 0; l < corners_.size(); ++l) {
-      p.positions[l] = pos[corners_[l].instance][corners_[l].vertex];
+      Vec3& q = p.positions[l];
+      q = pos[corners_[l].instance][corners_[l].vertex];
+      // The runtime refuses a file with NaN or infinite numbers in it (and
+      // the smoothing below could not sort them).
+      for (float* c : {&q.x, &q.y, &q.z})
+        if (!std::isfinite(*c)) {
+          *c = 0;
+          ++p.not_finite;
+        }
       p.normals[l] = nor[corners_[l].instance][corners_[l].vertex];
     }
     compute_normals(p);
@@ -784,20 +794,26 @@ int make_ddd(const Options& o) {
   }
   if (!out.flush()) return 1;
   const auto scale = static_cast<float>(o.scale);
+  uint64_t not_finite = 0;
   for (int f = 0; f < frames; ++f) {
     model.pose(anim, time_of(f), pose);
+    not_finite += pose.not_finite;
     out.u32(static_cast<uint32_t>(n));
     for (size_t l = 0; l < n; ++l) {
       const Vec3& p = pose.positions[l];
-      out.f32(finite_or_zero((p.x - centre.x) * scale));
-      out.f32(finite_or_zero((p.y - centre.y) * scale));
-      out.f32(finite_or_zero((p.z - centre.z) * scale));
+      for (const float c : {(p.x - centre.x) * scale, (p.y - centre.y) * scale, (p.z - centre.z) * scale}) {
+        if (!std::isfinite(c)) ++not_finite;  // --scale or --centre overflowed
+        out.f32(finite_or_zero(c));
+      }
       out.u8(nearest_normal(pose.normals[l]));
       out.u8(palette.index[l]);
     }
     if (!out.flush()) return 1;
   }
   if (!out.close()) return 1;
+  if (not_finite)
+    std::fprintf(stderr, "mkddd: warning: %llu coordinates were not finite numbers (or overflowed --scale); written as 0\n",
+                 static_cast<unsigned long long>(not_finite));
 
   std::printf("%s: %zu vertices (%zu triangle%s) a frame, %d frame%s, %zu colour%s\n", o.out.c_str(), n, n / 3,
               n == 3 ? "" : "s", frames, frames == 1 ? "" : "s", palette.colours.size(), palette.colours.size() == 1 ? "" : "s");
