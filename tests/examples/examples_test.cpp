@@ -536,3 +536,35 @@ TEST(Examples, PathfindWalksThePathAndPlansAgainWhenAWallIsClickedIn) {
   EXPECT_TRUE(near(r.at(104, 56), {0x40, 0xA0, 0x40})) << "the gap clicked open again";
   EXPECT_TRUE(near(r.at(296, 120), {0xFF, 0xE0, 0x00})) << "the walker on the goal";
 }
+
+TEST(Examples, ObjectsDrawATurningLitGemUnderTheScoreAndAShadedCoin) {
+  const Outcome r = run(example("objects"), 60);
+  int vertices = 0;
+  ASSERT_TRUE(scan_line(r.lines, "gem: 1 frame, %d vertices", &vertices)) << r.result.out;
+  EXPECT_GT(vertices, 0);
+  EXPECT_TRUE(r.printed("shader ready")) << r.result.out;
+  ASSERT_EQ(r.shot.width, 480);
+  const Outcome::Rgb background{0x10, 0x20, 0x30};
+  EXPECT_FALSE(near(r.at(240, 160), background)) << "the middle gem covers the centre";
+  EXPECT_TRUE(near(r.at(240, 20), background)) << "sky above it";
+  EXPECT_TRUE(near(r.at(240, 300), {0x28, 0x38, 0x40})) << "the floor, drawn in 2D before the gems";
+  // The two small gems stand left and right, behind.
+  EXPECT_FALSE(near(r.at(92, 130), background)) << "the left one";
+  EXPECT_FALSE(near(r.at(388, 130), background)) << "the right one";
+  EXPECT_TRUE(near(r.at(20, 130), background));
+  // Lit: the gem's faces are not all one shade.
+  int shades = 0;
+  Outcome::Rgb last{-1, -1, -1};
+  for (int x = 200; x < 280; x += 4)
+    if (const Outcome::Rgb c = r.at(x, 165); !near(c, last, 6) && !near(c, background)) ++shades, last = c;
+  EXPECT_GE(shades, 2);
+  // The coin in the corner: gold, through the shader.
+  const Outcome::Rgb coin = r.at(44, 44);
+  EXPECT_GT(coin[0], coin[2] + 80) << "gold: far more red than blue";
+  // The score, printed over everything in white.
+  int white = 0;
+  for (int y = 32; y < 52; ++y)
+    for (int x = 80; x < 300; ++x)
+      if (near(r.at(x, y), {255, 255, 255}, 10)) ++white;
+  EXPECT_GT(white, 50) << "the score's letters";
+}

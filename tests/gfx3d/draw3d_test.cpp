@@ -290,3 +290,22 @@ TEST_F(Draw3D, EachTargetClearsItsOwnDepthOncePerFrame) {
   draw(0, -1);
   EXPECT_EQ(read_pixel(100, 100), (Rgba{0, 255, 0, 255}));
 }
+
+TEST_F(Draw3D, ATextObjectFromAFileDrawsItsFacesAsPolygons) {
+  TempDir dir;
+  const std::string path = dir.file("square.ddd");
+  // One face of four corners, red, in a frame of four vertices facing +z.
+  ASSERT_TRUE(write_file(path,
+                         "DDDA 1.1 # a square\n"
+                         "0\n"
+                         "1  255 0 0  4  0 0 1 0 2 0 3 0\n"
+                         "1  4\n"
+                         "-1 -1 0 0 0 1\n 1 -1 0 0 0 1\n 1 1 0 0 0 1\n -1 1 0 0 0 1\n"));
+  ASSERT_TRUE(mxt_load_object(3, RtString(path.c_str())));
+  EXPECT_EQ(mxt_object_frames(3), 1);
+  EXPECT_EQ(mxt_object_vertices(3, 0), 5) << "the face's marker and its four corners";
+  mxt_draw_object(3, 0, 0, 0, 0, 0, 0, 0, 1, -1);
+  for (const auto& [x, y] : {std::pair{80, 80}, {120, 80}, {120, 120}, {80, 120}, {100, 100}})
+    EXPECT_EQ(read_pixel(x, y), (Rgba{255, 0, 0, 255})) << x << "," << y << ": both triangles of the fan";
+  EXPECT_EQ(read_pixel(100, 45), kBlack) << "the square reaches 48 pixels from the centre";
+}
