@@ -30,6 +30,7 @@ void QuadBatch::flush() {
     glEnableClientState(GL_TEXTURE_COORD_ARRAY);
     glTexCoordPointer(2, GL_FLOAT, sizeof(QuadVertex), &vertices_[0].u);
   }
+  if (gl) gl->prepare_draw();
   glDrawArrays(GL_QUADS, 0, static_cast<GLsizei>(vertices_.size()));
   if (gl) gl->count_draw();
   if (textured) glDisableClientState(GL_TEXTURE_COORD_ARRAY);
@@ -280,6 +281,7 @@ void mxt_draw_line(int x1, int y1, int x2, int y2, int colour) {
   glPushMatrix();
   glTranslatef(0.375f, 0.375f, 0);
   glMatrixMode(GL_MODELVIEW);
+  rt.renderer->gl.prepare_draw();
   glBegin(GL_LINES);
   glVertex2i(x1, y1);
   glVertex2i(x2, y2);

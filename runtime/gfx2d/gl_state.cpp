@@ -94,18 +94,53 @@ void GlState::set_shade_model(GLenum mode) {
   shade_model_ = mode;
 }
 
+// The batch collected so far is drawn before the choice changes: drawing it
+// asks for the program of its own time.
 void GlState::use_program(GLhandleARB program) {
+  if (!ext_.UseProgramObjectARB) program = 0;
+  if (program != game_program_) before_change();
+  game_program_ = program;
+  switch_program(wanted_program(), false);
+}
+
+void GlState::set_builtin_programs(GLhandleARB textured, GLhandleARB plain) {
+  if (!textured || !plain) textured = plain = 0;
+  if (textured != builtin_[0] || plain != builtin_[1]) before_change();
+  builtin_[0] = textured;
+  builtin_[1] = plain;
+  switch_program(wanted_program(), false);
+}
+
+GLhandleARB GlState::wanted_program() const {
+  if (game_program_) return game_program_;
+  if (!builtin_[0]) return 0;
+  // The second unit combines textures in the fixed stages; an unknown state
+  // is left to them too.
+  if (units_[1].enabled != 0 && ext_.ActiveTextureARB) return 0;
+  // Texture name 0 is no texture: the fixed stages then draw the colour alone,
+  // where sampling it in a program would give black.
+  if (units_[0].enabled == 1) return units_[0].texture_known && units_[0].texture == 0 ? builtin_[1] : builtin_[0];
+  if (units_[0].enabled == 0) return builtin_[1];
+  return 0;
+}
+
+void GlState::switch_program(GLhandleARB program, bool flush) {
   if (program_known_ && program_ == program) return;
   if (!ext_.UseProgramObjectARB) {
     program_ = 0;
     program_known_ = true;
     return;
   }
-  before_change();
+  if (flush) before_change();
   ext_.UseProgramObjectARB(program);
   count();
   program_ = program;
   program_known_ = true;
+}
+
+void GlState::prepare_draw() {
+  // No flush here: what is being drawn is what the state was set for.
+  if (builtin_[0] || !program_known_) switch_program(wanted_program(), false);
 }
 
 void GlState::set_colour_array(bool on) {
@@ -144,6 +179,7 @@ bool GlState::bind_texture(int unit, GLuint name) {
   u.texture = name;
   u.texture_known = true;
   u.min_filter = u.mag_filter = u.wrap = kUnknown;
+  if (builtin_[0]) switch_program(wanted_program(), false);  // flushed just above
   return true;
 }
 
@@ -155,6 +191,7 @@ void GlState::enable_texture(int unit, bool on) {
   on ? glEnable(GL_TEXTURE_2D) : glDisable(GL_TEXTURE_2D);
   count();
   u.enabled = on ? 1 : 0;
+  if (builtin_[0]) switch_program(wanted_program(), false);  // flushed just above
 }
 
 void GlState::set_texture_filter(int unit, GLint min_filter, GLint mag_filter) {

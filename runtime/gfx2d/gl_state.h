@@ -102,10 +102,25 @@ class GlState {
   void set_alpha_func(float reference);   // GL_GREATER than the reference passes
   void set_shade_model(GLenum mode);
 
-  // The shader program drawing uses (0: none, the fixed-function pipeline).
-  // Needs UseProgramObjectARB; without it only 0 is known to hold.
+  // The game's shader program for the drawing that follows; 0 gives drawing
+  // back to the runtime: its own small programs when it has them, else the
+  // fixed-function pipeline. Needs UseProgramObjectARB.
   void use_program(GLhandleARB program);
-  GLhandleARB program() const { return program_; }
+  GLhandleARB program() const { return program_; }  // the one GL has (as far as known)
+  GLhandleARB game_program() const { return game_program_; }
+
+  // The runtime's own programs for 2D drawing: one that multiplies the
+  // texture of unit 0 by the colour, one for the colour alone (0, 0: none,
+  // drawing stays fixed-function). On software renderers a program this
+  // small costs each pixel less than the fixed stages it stands in for.
+  void set_builtin_programs(GLhandleARB textured, GLhandleARB plain);
+  bool has_builtin_programs() const { return builtin_[0] != 0; }
+  GLhandleARB builtin_program(int i) const { return builtin_[i & 1]; }
+
+  // Right before a draw call: the program the texture units' state calls for
+  // is the one in use. (Changing units switches it already; this catches
+  // state that became unknown since.)
+  void prepare_draw();
 
   // Draws what is collected under the current state now: before a change
   // this class cannot see, like a uniform of the program in use.
@@ -148,6 +163,7 @@ class GlState {
   // glDrawArrays, counted. Drawing goes through here (or counts itself with
   // count_draw) so that tests and profiling can see how many calls a frame takes.
   void draw_arrays(GLenum mode, GLint first, GLsizei count) {
+    prepare_draw();
     glDrawArrays(mode, first, count);
     count_draw();
   }
@@ -165,6 +181,9 @@ class GlState {
     GLint min_filter = kUnknown, mag_filter = kUnknown, wrap = kUnknown;  // of the bound texture
   };
 
+  GLhandleARB wanted_program() const;
+  void switch_program(GLhandleARB program, bool flush);
+
   void before_change() {
     if (flush_) flush_(flush_context_);
   }
@@ -181,6 +200,8 @@ class GlState {
   bool colour_array_ = false;
   GLhandleARB program_ = 0;
   bool program_known_ = false;
+  GLhandleARB game_program_ = 0;
+  GLhandleARB builtin_[2] = {0, 0};      // textured, plain
   Unit units_[kUnits];
   int active_unit_ = -1;                  // -1: not known
   GlEntryPoints ext_;

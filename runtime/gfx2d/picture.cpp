@@ -81,6 +81,7 @@ void StreamedPicture::draw(const uint8_t* rgba, int w, int h, int display_w, boo
   const float v = static_cast<float>(h) / static_cast<float>(th);
   const float x0 = static_cast<float>(d.x), y0 = static_cast<float>(d.y);
   const float x1 = static_cast<float>(d.x + d.w), y1 = static_cast<float>(d.y + d.h);
+  gl.prepare_draw();
   glBegin(GL_QUADS);  // the picture's top row is the texture's first row
   glTexCoord2f(0, 0);
   glVertex2f(x0, y0);

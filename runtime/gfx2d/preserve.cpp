@@ -124,9 +124,11 @@ bool VuduRODoverore::recreate_context(int width, int height) {
   const char* ext = reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS));
   gl.probe_extensions(ext);
   framebuffers_supported = gl.fetch_framebuffer_entry_points();
+  make_2d_programs();
   // Programs and buffers went with the old context: the game loads its
   // shaders again, the 3D renderer uploads its objects again.
   if (shader_state) shader_state->forget();
+  gl.use_program(0);
   ++context_generation;
   apply_default_state();
   glClearColor(clear_rgba[0], clear_rgba[1], clear_rgba[2], clear_rgba[3]);

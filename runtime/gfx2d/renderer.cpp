@@ -108,6 +108,7 @@ VuduRODoverore::~VuduRODoverore() {
     destroy_all_surfaces();
     // The 3D renderer's programs and buffers live in this context too.
     if (shader_state) delete_shaders(gl, *shader_state);
+    delete_builtin_programs(gl);
     for (int n = 0; n < kSpriteCount; ++n) {
       SpriteRecord& rec = sprites[n];
       gl.delete_texture(rec.texture);
@@ -188,6 +189,7 @@ bool VuduRODoverore::init_window(int width, int height, int bits, int fps, int s
   write_log_line("init fbo\n");
   framebuffers_supported = gl.fetch_framebuffer_entry_points();
   if (!framebuffers_supported) write_log_line("can't use framebuffer object\n");
+  make_2d_programs();
 
   platform::hide_window(window);
   write_log_line("2D VP\n");
@@ -232,6 +234,17 @@ void VuduRODoverore::bind_sprite(int n, int second, int mipmapped) {
   else
     bind_unit(0, name_of(second >= 0 ? second : n));
   gl.select_unit(0);  // uploads and texture parameters act on the first unit
+}
+
+void VuduRODoverore::make_2d_programs() {
+  // MXT_GL_FIXED_FUNCTION=1 keeps 2D drawing on the fixed stages, as a
+  // driver without shader objects has it (the tests draw both ways).
+  const char* fixed = platform::env("MXT_GL_FIXED_FUNCTION");
+  if (fixed && *fixed && std::strcmp(fixed, "0") != 0) {
+    gl.set_builtin_programs(0, 0);
+    return;
+  }
+  make_builtin_programs(gl);
 }
 
 void VuduRODoverore::apply_default_state() {

@@ -54,6 +54,7 @@ class VuduRODoverore {
 
   bool init_window(int width, int height, int colour_bits, int fps, int samples);
   void apply_default_state();
+  void make_2d_programs();          // the runtime's own 2D programs in the current context, unless switched off
   void present();                   // draw what is collected, swap, clear for the next frame
   void begin_frame();
   void clear_background();          // the clear/background step of present and begin_frame

@@ -45,15 +45,10 @@ bool read_source(const RtString& name, std::string& out) {
   return ok;
 }
 
-// Creates and compiles one shader; 0 on failure (logs reported).
-GLhandleARB compile(const GlEntryPoints& e, GLenum type, const RtString& name, ShaderReport report) {
-  const char* failed = type == GL_VERTEX_SHADER_ARB ? "vertex shader failed" : "fragment shader failed";
-  std::string source;
-  if (!read_source(name, source)) {
-    say(report, (std::string("shader file not found: ") + name.c_str()).c_str());
-    say(report, failed);
-    return 0;
-  }
+// Creates and compiles one shader from its source; 0 on failure (logs
+// reported, then `failed`).
+GLhandleARB compile_source(const GlEntryPoints& e, GLenum type, const std::string& source, const char* failed,
+                           ShaderReport report) {
   GLhandleARB shader = e.CreateShaderObjectARB(type);
   if (!shader) {
     say(report, failed);
@@ -72,6 +67,18 @@ GLhandleARB compile(const GlEntryPoints& e, GLenum type, const RtString& name, S
     return 0;
   }
   return shader;
+}
+
+// Compiles one shader from a file; 0 on failure (logs reported).
+GLhandleARB compile(const GlEntryPoints& e, GLenum type, const RtString& name, ShaderReport report) {
+  const char* failed = type == GL_VERTEX_SHADER_ARB ? "vertex shader failed" : "fragment shader failed";
+  std::string source;
+  if (!read_source(name, source)) {
+    say(report, (std::string("shader file not found: ") + name.c_str()).c_str());
+    say(report, failed);
+    return 0;
+  }
+  return compile_source(e, type, source, failed, report);
 }
 
 void delete_slot(const GlEntryPoints& e, ShaderSlots::Slot& slot) {
@@ -190,6 +197,68 @@ void set_shader_attribute(GlState& gl, ShaderSlots& s, const char* name, float v
   if (at == -1) return undefined(report, "undefined attrib:", name);
   gl.flush_pending();
   if (e.VertexAttrib1fARB) e.VertexAttrib1fARB(static_cast<GLuint>(at), value);
+}
+
+// The runtime's own 2D programs: exactly what the fixed stages do for 2D
+// drawing (the vertex through the matrices, texture unit 0 modulated by the
+// colour), and nothing more.
+namespace {
+
+constexpr const char* kBuiltinVertex =
+    "void main() {\n"
+    "  gl_Position = gl_ModelViewProjectionMatrix * gl_Vertex;\n"
+    "  gl_TexCoord[0] = gl_MultiTexCoord0;\n"
+    "  gl_FrontColor = gl_Color;\n"
+    "}\n";
+constexpr const char* kBuiltinTextured =
+    "uniform sampler2D texture0;\n"
+    "void main() { gl_FragColor = texture2D(texture0, gl_TexCoord[0].xy) * gl_Color; }\n";
+constexpr const char* kBuiltinPlain = "void main() { gl_FragColor = gl_Color; }\n";
+
+GLhandleARB link_builtin(const GlEntryPoints& e, GLhandleARB vertex, const char* fragment_source) {
+  const GLhandleARB fragment = compile_source(e, GL_FRAGMENT_SHADER_ARB, fragment_source, "", nullptr);
+  if (!fragment) return 0;
+  GLhandleARB program = e.CreateProgramObjectARB();
+  e.AttachObjectARB(program, vertex);
+  e.AttachObjectARB(program, fragment);
+  e.LinkProgramARB(program);
+  GLint linked = 0;
+  if (e.GetObjectParameterivARB) e.GetObjectParameterivARB(program, GL_OBJECT_LINK_STATUS_ARB, &linked);
+  if (e.DeleteObjectARB) e.DeleteObjectARB(fragment);  // it goes with the program
+  if (!linked) {
+    if (e.DeleteObjectARB) e.DeleteObjectARB(program);
+    return 0;
+  }
+  return program;
+}
+
+}  // namespace
+
+bool make_builtin_programs(GlState& gl) {
+  const GlEntryPoints& e = gl.ext();
+  gl.set_builtin_programs(0, 0);
+  if (!has_shader_objects(e) || !e.GetObjectParameterivARB) return false;
+  const GLhandleARB vertex = compile_source(e, GL_VERTEX_SHADER_ARB, kBuiltinVertex, "", nullptr);
+  if (!vertex) return false;
+  const GLhandleARB textured = link_builtin(e, vertex, kBuiltinTextured);
+  const GLhandleARB plain = textured ? link_builtin(e, vertex, kBuiltinPlain) : 0;
+  if (e.DeleteObjectARB) e.DeleteObjectARB(vertex);
+  if (!plain) {
+    if (textured && e.DeleteObjectARB) e.DeleteObjectARB(textured);
+    return false;
+  }
+  gl.set_builtin_programs(textured, plain);
+  return true;
+}
+
+void delete_builtin_programs(GlState& gl) {
+  const GlEntryPoints& e = gl.ext();
+  const GLhandleARB textured = gl.builtin_program(0), plain = gl.builtin_program(1);
+  gl.set_builtin_programs(0, 0);
+  if (e.DeleteObjectARB) {
+    if (textured) e.DeleteObjectARB(textured);
+    if (plain) e.DeleteObjectARB(plain);
+  }
 }
 
 void delete_shaders(GlState& gl, ShaderSlots& s) {

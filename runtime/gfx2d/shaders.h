@@ -62,6 +62,12 @@ void set_shader_float(GlState& gl, ShaderSlots& s, const char* name, float value
 void set_shader_int(GlState& gl, ShaderSlots& s, const char* name, int32_t value, ShaderReport report);
 void set_shader_attribute(GlState& gl, ShaderSlots& s, const char* name, float value, ShaderReport report);
 
+// The runtime's own 2D programs (GlState::set_builtin_programs), made in the
+// current context; false when the driver cannot make them (drawing stays
+// fixed-function).
+bool make_builtin_programs(GlState& gl);
+void delete_builtin_programs(GlState& gl);
+
 // Deletes every slot's objects (the context is current).
 void delete_shaders(GlState& gl, ShaderSlots& s);
 

@@ -265,6 +265,9 @@ bool Razazedu3V::enter_3d_mode() {
     e.ActiveTextureARB(GL_TEXTURE0_ARB);
   }
   if (e.ClientActiveTextureARB) e.ClientActiveTextureARB(GL_TEXTURE0_ARB);
+  // Objects draw through the game's program or the fixed stages, which
+  // light them; never through the runtime's own 2D programs.
+  if (e.UseProgramObjectARB) e.UseProgramObjectARB(r.gl.game_program());
   if (shaders.current >= 0) {
     set_shader_int(r.gl, shaders, "TextureID1", 0, nullptr);
     set_shader_int(r.gl, shaders, "TextureID2", 1, nullptr);

@@ -2,11 +2,13 @@
 // drawing through a program, checked by reading pixels back.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <functional>
 #include <string>
 
 #include "runtime/base/log.h"
 #include "runtime/base/singletons.h"
+#include "runtime/gfx2d/draw.h"
 #include "runtime/gfx2d/renderer.h"
 #include "runtime/gfx2d/shaders.h"
 #include "support/child.h"
@@ -158,9 +160,9 @@ TEST_F(Shaders, ASpriteDrawnThroughAnInvertingShaderReadsBackInverted) {
   mxt_draw_sprite(1, 70, 10);
   mxt_use_shader(-1);
   mxt_draw_sprite(1, 100, 10);
-  EXPECT_TRUE(near(read_pixel(15, 15), Rgba{0xC0, 0x80, 0x40, 255}, 1));
+  EXPECT_TRUE(near(read_pixel(15, 15), Rgba{0xC0, 0x80, 0x40, 255}, 1)) << read_pixel(15, 15);
   EXPECT_TRUE(near(read_pixel(45, 15), Rgba{0x3F, 0x7F, 0xBF, 255}, 1)) << read_pixel(45, 15);
-  EXPECT_TRUE(near(read_pixel(75, 15), Rgba{0x3F, 0x7F, 0xBF, 255}, 1)) << "with a vertex shader too";
+  EXPECT_TRUE(near(read_pixel(75, 15), Rgba{0x3F, 0x7F, 0xBF, 255}, 1)) << "with a vertex shader too " << read_pixel(75, 15);
   EXPECT_TRUE(near(read_pixel(105, 15), Rgba{0xC0, 0x80, 0x40, 255}, 1));
   EXPECT_EQ(read_pixel(45, 30), (Rgba{0, 0, 0, 255})) << "only the sprite's own pixels";
 }
@@ -182,12 +184,14 @@ TEST_F(Shaders, EveryFrameStartsWithoutAProgram) {
   const std::string fs = source("invert.frag", kInvert);
   ASSERT_TRUE(mxt_load_shader(0, "", RtString(fs.c_str())));
   mxt_use_shader(0);
+  const GLint game = static_cast<GLint>(renderer->shader_state->slots[0].program);
   GLint program = 0;
   glGetIntegerv(GL_CURRENT_PROGRAM, &program);
-  EXPECT_NE(program, 0);
+  EXPECT_EQ(program, game);
   renderer->begin_frame();
   glGetIntegerv(GL_CURRENT_PROGRAM, &program);
-  EXPECT_EQ(program, 0);
+  EXPECT_NE(program, game);
+  EXPECT_EQ(renderer->gl.game_program(), 0u);
   EXPECT_EQ(renderer->shader_state->current, -1);
   solid_sprite(1, static_cast<int32_t>(0xFF0000FFu));
   mxt_draw_sprite(1, 10, 10);
@@ -209,4 +213,30 @@ TEST_F(Shaders, ReloadingTheSlotInUseDrawsWithTheNewProgram) {
   ASSERT_FALSE(mxt_load_shader(0, "", RtString(dir_.file("none.frag").c_str())));
   mxt_draw_sprite(1, 70, 10);
   EXPECT_EQ(read_pixel(75, 15), (Rgba{255, 255, 255, 255})) << "a failed reload leaves the slot empty: drawn plainly";
+}
+
+TEST_F(Shaders, TwoDDrawsThroughTheRuntimesOwnProgramsUnlessSwitchedOff) {
+  const char* fixed = std::getenv("MXT_GL_FIXED_FUNCTION");
+  const bool fixed_function = fixed && std::string(fixed) == "1";
+  EXPECT_EQ(renderer->gl.has_builtin_programs(), !fixed_function);
+  solid_sprite(1, static_cast<int32_t>(0xFF00FF00u));
+  GLint program = -1;
+  mxt_draw_sprite(1, 10, 10);
+  flush_drawing();
+  glGetIntegerv(GL_CURRENT_PROGRAM, &program);
+  EXPECT_EQ(program, static_cast<GLint>(renderer->gl.builtin_program(0)));
+  mxt_draw_rect(40, 10, 10, 10, 0xFF0000);
+  flush_drawing();
+  glGetIntegerv(GL_CURRENT_PROGRAM, &program);
+  EXPECT_EQ(program, static_cast<GLint>(renderer->gl.builtin_program(1)));
+  EXPECT_EQ(read_pixel(15, 15), (Rgba{0, 255, 0, 255}));
+  EXPECT_EQ(read_pixel(45, 15), (Rgba{0, 0, 255, 255}));
+  // A batch on a sprite never loaded has no texture: its vertex colours alone
+  // show, as the fixed stages draw it (not the black of sampling nothing).
+  mxt_start_poly(60000, 1);
+  mxt_poly_vector(70, 10, 0, 0, 0x0000FF);
+  mxt_poly_vector(90, 10, 1, 0, 0x0000FF);
+  mxt_poly_vector(70, 30, 0, 1, 0x0000FF);
+  mxt_end_poly();
+  EXPECT_EQ(read_pixel(74, 14), (Rgba{255, 0, 0, 255}));
 }
