@@ -205,14 +205,16 @@ void set_shader_attribute(GlState& gl, ShaderSlots& s, const char* name, float v
 namespace {
 
 constexpr const char* kBuiltinVertex =
+    "varying vec2 uv;\n"
     "void main() {\n"
     "  gl_Position = gl_ModelViewProjectionMatrix * gl_Vertex;\n"
-    "  gl_TexCoord[0] = gl_MultiTexCoord0;\n"
+    "  uv = gl_MultiTexCoord0.xy;\n"
     "  gl_FrontColor = gl_Color;\n"
     "}\n";
 constexpr const char* kBuiltinTextured =
     "uniform sampler2D texture0;\n"
-    "void main() { gl_FragColor = texture2D(texture0, gl_TexCoord[0].xy) * gl_Color; }\n";
+    "varying vec2 uv;\n"
+    "void main() { gl_FragColor = texture2D(texture0, uv) * gl_Color; }\n";
 constexpr const char* kBuiltinPlain = "void main() { gl_FragColor = gl_Color; }\n";
 
 GLhandleARB link_builtin(const GlEntryPoints& e, GLhandleARB vertex, const char* fragment_source) {
