@@ -240,3 +240,29 @@ TEST_F(Shaders, TwoDDrawsThroughTheRuntimesOwnProgramsUnlessSwitchedOff) {
   mxt_end_poly();
   EXPECT_EQ(read_pixel(74, 14), (Rgba{255, 0, 0, 255}));
 }
+
+TEST_F(Shaders, AttributesAreSetByNameAndAnUnknownOneIsNamed) {
+  const std::string vs = source("attr.vert",
+                                "attribute float shade;\n"
+                                "void main() {\n"
+                                "  gl_TexCoord[0] = gl_MultiTexCoord0;\n"
+                                "  gl_FrontColor = vec4(shade, shade, shade, 1.0);\n"
+                                "  gl_Position = ftransform();\n"
+                                "}\n");
+  ASSERT_TRUE(mxt_load_shader(0, RtString(vs.c_str()), ""));
+  mxt_use_shader(0);
+  ShaderSlots& slots = *renderer->shader_state;
+  set_shader_attribute(renderer->gl, slots, "shade", 0.5f, nullptr);
+  mxt_draw_rect(10, 10, 10, 10, 0xFFFFFF);
+  EXPECT_TRUE(near(read_pixel(15, 15), Rgba{128, 128, 128, 255}, 1)) << read_pixel(15, 15);
+  auto report = [](const char* line) {
+    std::string text(line);
+    text += '\n';
+    write_log_line(text.c_str());
+  };
+  set_shader_attribute(renderer->gl, slots, "tint", 1.0f, report);
+  const std::vector<std::string> lines = new_log_lines();
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0], "undefined attrib:");
+  EXPECT_EQ(lines[1], "tint");
+}

@@ -223,6 +223,21 @@ TEST_F(Draw3D, AShaderInUseDrawsTheObjectsToo) {
   GLint program = 0;
   glGetIntegerv(GL_CURRENT_PROGRAM, &program);
   EXPECT_NE(program, 0) << "still in use for the 2D drawing that follows";
+
+  // The samplers point at units 0 and 1 whenever an object is drawn, whatever
+  // the game left in them.
+  const std::string tex = dir.file("texture.frag");
+  ASSERT_TRUE(write_file(tex, "uniform sampler2D TextureID1;\n"
+                              "void main() { gl_FragColor = texture2D(TextureID1, gl_TexCoord[0].xy); }\n"));
+  ASSERT_TRUE(mxt_load_shader(1, "", RtString(tex.c_str())));
+  RtArray<int32_t> pixels;
+  mxt_dim(pixels, 4);
+  for (int i = 0; i < 4; ++i) pixels(i) = static_cast<int32_t>(0xFF00FF00u);
+  ASSERT_TRUE(mxt_sprite_from_array(pixels, 6, 2, 2));
+  mxt_use_shader(1);
+  mxt_set_shader_int("TextureID1", 1);  // unit 1 holds nothing: black, were it left so
+  draw(0, 0.5, 0, 6);
+  EXPECT_EQ(read_pixel(100, 100), (Rgba{0, 255, 0, 255}));
 }
 
 TEST_F(Draw3D, ObjectsFollowTheViewportAndSurviveANewContext) {
