@@ -69,9 +69,9 @@ std::string base64(const std::string& bytes) {
   static const char* const k = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
   std::string out;
   for (size_t i = 0; i < bytes.size(); i += 3) {
-    uint32_t n = static_cast<uint8_t>(bytes[i]) << 16;
+    uint32_t n = static_cast<uint32_t>(static_cast<uint8_t>(bytes[i])) << 16;
     if (i + 1 < bytes.size()) n |= static_cast<uint32_t>(static_cast<uint8_t>(bytes[i + 1])) << 8;
-    if (i + 2 < bytes.size()) n |= static_cast<uint8_t>(bytes[i + 2]);
+    if (i + 2 < bytes.size()) n |= static_cast<uint32_t>(static_cast<uint8_t>(bytes[i + 2]));
     out += k[n >> 18 & 63];
     out += k[n >> 12 & 63];
     out += i + 1 < bytes.size() ? k[n >> 6 & 63] : '=';
