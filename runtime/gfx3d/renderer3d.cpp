@@ -123,10 +123,8 @@ Razazedu3V::~Razazedu3V() {
   if (r2d_) {
     // The 2D renderer outlives this one: its context is still there.
     leave_3d_mode();
-    if (r2d_->gl_context) {
-      delete_shaders(r2d_->gl, shaders);
-      for (MeshObject& m : objects) release_buffers(m);
-    }
+    if (r2d_->gl_context) delete_shaders(r2d_->gl, shaders);
+    for (MeshObject& m : objects) release_buffers(m);
     r2d_->shader_state = nullptr;
     r2d_->renderer_3d = nullptr;
   }
@@ -134,19 +132,18 @@ Razazedu3V::~Razazedu3V() {
 
 void Razazedu3V::unbind_2d() {
   leave_3d_mode();
-  if (r2d_ && r2d_->gl_context)
-    for (MeshObject& m : objects) release_buffers(m);
-  for (MeshObject& m : objects)
-    for (MeshFrame& f : m.frames) f.buffer = 0, f.buffer_vertices = 0;
+  for (MeshObject& m : objects) release_buffers(m);
   r2d_ = nullptr;
 }
 
 void Razazedu3V::frame_step() { depth_cleared_ = 0; }
 
+// Deleted while the context they were made in is current; forgotten in any case.
 void Razazedu3V::release_buffers(MeshObject& mesh) {
-  const GlEntryPoints* e = r2d_ ? &r2d_->gl.ext() : nullptr;
+  const bool live = r2d_ && r2d_->gl_context && generation_ == r2d_->context_generation;
+  const GlEntryPoints* e = live ? &r2d_->gl.ext() : nullptr;
   for (MeshFrame& f : mesh.frames) {
-    if (f.buffer && e && e->DeleteBuffersARB && generation_ == r2d_->context_generation) {
+    if (f.buffer && e && e->DeleteBuffersARB) {
       const GLuint name = f.buffer;
       e->DeleteBuffersARB(1, &name);
     }
@@ -176,8 +173,7 @@ bool Razazedu3V::upload(MeshFrame& frame) {
   VuduRODoverore& r = *r2d_;
   if (generation_ != r.context_generation) {
     // A new context: every buffer of the old one is gone, without a delete.
-    for (MeshObject& m : objects)
-      for (MeshFrame& f : m.frames) f.buffer = 0, f.buffer_vertices = 0;
+    for (MeshObject& m : objects) release_buffers(m);
     generation_ = r.context_generation;
   }
   const GlEntryPoints& e = r.gl.ext();
